@@ -1,0 +1,37 @@
+#include "card/PortDiscovery.h"
+
+#include <fstream>
+
+namespace PortDiscovery {
+
+namespace {
+
+constexpr const char* kProductMarker = "product:0028";
+// num_ports, port, path, then the next line's index token.
+constexpr int kTokensToNextIndex = 4;
+
+}  // namespace
+
+std::string findModemPortText(std::istream& driverList) {
+    std::string token;
+    while (driverList >> token) {
+        if (token.find(kProductMarker) == std::string::npos) {
+            continue;
+        }
+        for (int i = 0; i < kTokensToNextIndex; ++i) {
+            if (!(driverList >> token)) {
+                return {};
+            }
+        }
+        token.pop_back();  // the index token's colon
+        return token;
+    }
+    return {};
+}
+
+std::string readModemPortText() {
+    std::ifstream driverList(kDriverListPath);
+    return findModemPortText(driverList);
+}
+
+}  // namespace PortDiscovery

@@ -1,0 +1,24 @@
+// Finding the modem's control port in the kernel's USB-serial driver list.
+//
+// Each port has one line in the list: an index token ("1:"), then key:value
+// fields ending with vendor, product, num_ports, port and path. The modem's
+// control port is the one listed after the first line of product 0028: four
+// tokens after the product token stands the next line's index token.
+#pragma once
+
+#include <istream>
+#include <string>
+
+namespace PortDiscovery {
+
+constexpr const char* kDriverListPath = "/proc/tty/driver/usbserial";
+constexpr const char* kDevicePrefix = "/dev/ttyUSB";
+
+// The port number text of the modem's control port, or "" when the list
+// holds no product-0028 line or that line is cut short.
+std::string findModemPortText(std::istream& driverList);
+
+// findModemPortText on the kernel's list; "" when the list cannot be read.
+std::string readModemPortText();
+
+}  // namespace PortDiscovery

@@ -1,0 +1,213 @@
+#include "card/WirelessCard.h"
+
+#include <fcntl.h>
+#include <sys/select.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <memory>
+#include <string>
+
+#include "card/Diagnostics.h"
+#include "card/PortDiscovery.h"
+#include "cns/CnsErrors.h"
+#include "cns/CnsFrame.h"
+#include "cns/CnsOperations.h"
+
+using Diagnostics::reportLine;
+using Diagnostics::reportSystemError;
+
+namespace {
+
+// The port path was built in a 100-byte buffer, terminator included.
+constexpr std::size_t kMaxPathLength = 99;
+constexpr long kReplyWaitSeconds = 1;
+constexpr std::size_t kReadSize = 125;
+constexpr cc_t kMinimumReadBytes = 5;
+constexpr int kValueOffset = CnsFrame::kParameterOffset;
+
+}  // namespace
+
+WirelessCard::WirelessCard() : fd(-1) {
+    // Room for any reply, so that transactions do not allocate.
+    queryResult.reserve(kReadSize);
+    cnsPacket.packetData.reserve(kReadSize);
+}
+
+void WirelessCard::openCard() {
+    const std::string path = PortDiscovery::kDevicePrefix + PortDiscovery::readModemPortText();
+    if (path.size() > kMaxPathLength) {
+        fd = -1;
+        errno = ENAMETOOLONG;
+        failToOpen(path.c_str());
+    }
+    openCard(path.c_str());
+}
+
+void WirelessCard::openCard(const char* path) {
+    errno = 0;
+    fd = ::open(path, O_RDWR | O_NOCTTY);
+    if (fd == -1) {
+        failToOpen(path);
+    }
+    configurePortForNonCanonicalMode(fd);
+}
+
+void WirelessCard::failToOpen(const char* path) {
+    reportSystemError("Error opening port " + std::string(path) + ": " + std::to_string(fd));
+    throw CnsErrors::ERROR_OPENING_PORT;
+}
+
+void WirelessCard::configurePortForNonCanonicalMode(int port) {
+    if (port <= 0) {
+        return;
+    }
+    termios settings{};  // nothing of the port's current settings is kept
+    settings.c_cflag = B9600 | CRTSCTS | CS8 | CLOCAL | CREAD;
+    settings.c_iflag = IGNPAR;
+    settings.c_oflag = 0;
+    settings.c_lflag = 0;
+    settings.c_cc[VTIME] = 0;
+    settings.c_cc[VMIN] = kMinimumReadBytes;
+    ::tcflush(port, TCIFLUSH);
+    errno = 0;
+    ::tcsetattr(port, TCSANOW, &settings);
+}
+
+void WirelessCard::closeCard() {
+    ::close(fd);
+    fd = -1;
+}
+
+void WirelessCard::sendToCard(CnsObjects::CnsObjectTypes object) {
+    CnsImp request;
+    request.setCnsObjectForGet(object);
+    sendToCard(request);
+}
+
+void WirelessCard::sendToCard(const CnsImp& request) {
+    queryResult.clear();
+    int size = 0;
+    const std::unique_ptr<unsigned char[]> frame(request.getCnsDataForQuery(size));
+    sendToCard(frame.get(), size);
+}
+
+void WirelessCard::sendToCard(unsigned char* frame, int length) {
+    if (fd < 0) {
+        throw CnsErrors::CARD_NOT_OPEN;
+    }
+    queryResult.clear();
+    if (::write(fd, frame, length) == -1) {
+        reportSystemError("Error writing ");
+        return;
+    }
+    const ReplyWait wait = waitForReply();
+    if (wait == ReplyWait::Failed) {
+        return;
+    }
+    std::array<unsigned char, kReadSize> buffer;
+    const std::size_t received =
+        wait == ReplyWait::Readable ? readAvailable(buffer.data(), buffer.size()) : 0;
+    if (received == 0) {
+        reportLine("No data was returned by query.");
+        throw CnsErrors::NO_DATA_RETURNED;
+    }
+    storeReply(buffer.data(), received);
+    if (cnsPacket.isError()) {
+        reportLine(std::to_string(static_cast<short>(cnsPacket.cnsObjectId)) +
+                   " query data packet has an error associated with it.");
+    }
+}
+
+WirelessCard::ReplyWait WirelessCard::waitForReply() const {
+    if (fd >= FD_SETSIZE) {
+        errno = EINVAL;  // select cannot watch it
+        reportSystemError("select system call failed: ");
+        return ReplyWait::Failed;
+    }
+    timeval timeout{kReplyWaitSeconds, 0};
+    for (;;) {
+        fd_set readSet;
+        FD_ZERO(&readSet);
+        FD_SET(fd, &readSet);
+        errno = 0;
+        const int ready = ::select(fd + 1, &readSet, nullptr, nullptr, &timeout);
+        if (ready > 0) {
+            return ReplyWait::Readable;
+        }
+        if (ready == 0) {
+            return ReplyWait::TimedOut;
+        }
+        // The probe installs no signal handler, so EINTR should not come; should
+        // one arrive anyway, Linux has left the rest of the wait in `timeout`.
+        if (errno != EINTR) {
+            reportSystemError("select system call failed: ");
+            return ReplyWait::Failed;
+        }
+    }
+}
+
+std::size_t WirelessCard::readAvailable(unsigned char* buffer, std::size_t size) const {
+    // The port blocks until 5 bytes are in (VMIN 5), and Linux reports it
+    // readable only then. Settings that did not apply (they are not checked)
+    // or another line discipline could still leave fewer, and a blocking read
+    // would then wait for ever; so the one read takes only what is there.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1) {
+        ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    }
+    ssize_t received;
+    do {
+        received = ::read(fd, buffer, size);
+    } while (received == -1 && errno == EINTR);
+    if (flags != -1) {
+        ::fcntl(fd, F_SETFL, flags);
+    }
+    return received > 0 ? static_cast<std::size_t>(received) : 0;
+}
+
+void WirelessCard::storeReply(const unsigned char* bytes, std::size_t count) {
+    try {
+        CnsImp().getCnsPacketWithCnsParameter({bytes, bytes + count}, queryResult);
+        CnsPacketData::populateCnsPacket(queryResult, cnsPacket);
+    } catch (const CnsErrors::ReturnErrors&) {
+        reportLine("Unusable reply of " + std::to_string(count) +
+                   " bytes: shorter than its header or cut inside an escape pair.");
+        throw;
+    }
+}
+
+void WirelessCard::requireReplyBytes(int offset, std::size_t count) const {
+    if (offset < 0 || queryResult.size() < static_cast<std::size_t>(offset) + count) {
+        reportLine("Reply of " + std::to_string(queryResult.size()) +
+                   " bytes holds no value at offset " + std::to_string(offset) + ".");
+        throw CnsErrors::UNUSABLE_REPLY;
+    }
+}
+
+unsigned short WirelessCard::get16ValFromQueryResult(int offset) const {
+    requireReplyBytes(offset, sizeof(unsigned short));
+    return CnsOperations::get16BigEndian(queryResult.data() + offset);
+}
+
+unsigned short WirelessCard::get16ValFromQueryResult() const {
+    return get16ValFromQueryResult(kValueOffset);
+}
+
+unsigned int WirelessCard::get32ValFromQueryResult(int offset) const {
+    requireReplyBytes(offset, sizeof(unsigned int));
+    return CnsOperations::get32BigEndian(queryResult.data() + offset);
+}
+
+short WirelessCard::getRssi() {
+    sendToCard(CnsObjects::OBJ_RSSI);
+    // The modem reports the magnitude; negated in 16 bits, 75 becomes -75.
+    return static_cast<short>(static_cast<unsigned short>(0u - get16ValFromQueryResult()));
+}
+
+unsigned short WirelessCard::getRoamingStatus() {
+    sendToCard(CnsObjects::OBJ_ROAMING_STATUS);
+    return get16ValFromQueryResult();
+}

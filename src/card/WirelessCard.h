@@ -1,0 +1,68 @@
+// The modem behind its serial port.
+//
+// The card finds the modem's control port, puts it into raw mode and runs
+// one request/reply transaction per query: write the request frame, wait up
+// to 1 second for the reply, read it in one chunk, unescape it into
+// queryResult and decode its header into cnsPacket. Queries then read their
+// values from queryResult at fixed offsets.
+//
+// Failures that end a run are thrown as CnsErrors::ReturnErrors; the others
+// (a failed write or select, an error reply) are reported on standard error
+// and the transaction returns.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "cns/CnsImp.h"
+#include "cns/CnsObjects.h"
+#include "cns/CnsPacketData.h"
+
+class WirelessCard {
+public:
+    WirelessCard();
+    // Leaves the port open: only closeCard() closes it.
+    ~WirelessCard() = default;
+    WirelessCard(const WirelessCard&) = delete;
+    WirelessCard& operator=(const WirelessCard&) = delete;
+
+    // Opens the port the driver list names; throws ERROR_OPENING_PORT.
+    void openCard();
+    // Opens and configures the given device; throws ERROR_OPENING_PORT.
+    void openCard(const char* path);
+    void configurePortForNonCanonicalMode(int port);
+    void closeCard();
+
+    // One transaction with an encoded frame; throws CARD_NOT_OPEN,
+    // NO_DATA_RETURNED and UNUSABLE_REPLY.
+    void sendToCard(unsigned char* frame, int length);
+    // A get request from `request`, whatever operation type it holds.
+    void sendToCard(const CnsImp& request);
+    void sendToCard(CnsObjects::CnsObjectTypes object);
+
+    // Big-endian values of the last reply; throw UNUSABLE_REPLY when the
+    // reply is too short for them.
+    unsigned short get16ValFromQueryResult(int offset) const;
+    unsigned short get16ValFromQueryResult() const;
+    unsigned int get32ValFromQueryResult(int offset) const;
+
+    short getRssi();
+    unsigned short getRoamingStatus();
+
+    bool isOpen() const { return fd >= 0; }
+    const std::vector<unsigned char>& lastReply() const { return queryResult; }
+    const CnsPacketData& lastReplyHeader() const { return cnsPacket; }
+
+private:
+    enum class ReplyWait { Readable, TimedOut, Failed };
+
+    ReplyWait waitForReply() const;
+    std::size_t readAvailable(unsigned char* buffer, std::size_t size) const;
+    void storeReply(const unsigned char* bytes, std::size_t count);
+    void requireReplyBytes(int offset, std::size_t count) const;
+    [[noreturn]] void failToOpen(const char* path);
+
+    int fd;
+    std::vector<unsigned char> queryResult;
+    CnsPacketData cnsPacket;
+};
