@@ -1,0 +1,54 @@
+#include "cns/CnsOperations.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr bool kHostIsLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+
+TEST(CnsOperationsTest, OnlyTheTwoEscapeCodesMapToAByte) {
+    for (int b = 0; b <= 0xFF; ++b) {
+        const auto byte = static_cast<unsigned char>(b);
+        const unsigned char expected = b == 0x5D ? 0x7D : b == 0x5E ? 0x7E : 0x00;
+        EXPECT_EQ(CnsOperations::getEscapedValue(byte), expected) << "byte " << b;
+        EXPECT_EQ(CnsOperations::isEscapeValue(byte), b == 0x7D) << "byte " << b;
+    }
+}
+
+TEST(CnsOperationsTest, ErrorIsBitSevenOfTheOperation) {
+    const CnsOperations operations;
+    const struct {
+        short operation;
+        bool error;
+    } cases[] = {{0x02, false}, {0x82, true}, {0x80, true}, {0x7F, false}, {0x182, true},
+                 {0x102, false}, {0, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(operations.isError(c.operation), c.error) << "operation " << c.operation;
+    }
+}
+
+TEST(CnsOperationsTest, HostOrderLoadsFollowTheHost) {
+    EXPECT_EQ(CnsOperations::isLittleEndian(), kHostIsLittleEndian);
+    const unsigned char bytes[] = {0x00, 0x10, 0x01, 0x02, 0x03};
+    EXPECT_EQ(CnsOperations::get16fromBuffer(bytes + 1), kHostIsLittleEndian ? 0x0110 : 0x1001);
+    EXPECT_EQ(CnsOperations::get16fromChar(bytes, 1), CnsOperations::get16fromBuffer(bytes + 1));
+    EXPECT_EQ(CnsOperations::get32FromBuffer(bytes + 1),
+              kHostIsLittleEndian ? 0x03020110u : 0x10010203u);
+    EXPECT_EQ(CnsOperations::get32fromChar(bytes, 1), CnsOperations::get32FromBuffer(bytes + 1));
+}
+
+TEST(CnsOperationsTest, BigEndianLoadsGiveTheSameNumberOnAnyHost) {
+    const unsigned char bytes[] = {0x10, 0x01, 0xFE, 0x7D};
+    EXPECT_EQ(CnsOperations::get16BigEndian(bytes), 0x1001);
+    EXPECT_EQ(CnsOperations::get16BigEndian(bytes + 2), 0xFE7D);
+    EXPECT_EQ(CnsOperations::get32BigEndian(bytes), 0x1001FE7Du);
+}
+
+TEST(CnsOperationsTest, SwapsReverseTheBytes) {
+    EXPECT_EQ(CnsOperations::endianSwap16(0x1001), 0x0110);
+    EXPECT_EQ(CnsOperations::endianSwap16(0xFF00), 0x00FF);
+    EXPECT_EQ(CnsOperations::endianSwap32(0x12345678u), 0x78563412u);
+    EXPECT_EQ(CnsOperations::endianSwap32(0xFF000080u), 0x800000FFu);
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+#include "cns/CnsPacketData.h"
+
+#include <gtest/gtest.h>
+
+#include "cns/CnsErrors.h"
+#include "support/Bytes.h"
+#include "support/Errors.h"
+
+namespace {
+
+// An RSSI reply carrying 75.
+const Bytes kRssiReply = {
+    0x7E,                    // opening flag
+    0x00, 0x0C,              // length word 12
+    0x2B,                    // message id
+    0x00,                    // unnamed
+    0x10, 0x01,              // object OBJ_RSSI
+    0x02,                    // operation: get reply
+    0x00,                    // unnamed
+    0x00, 0x00, 0x00, 0x00,  // application id
+    0x00, 0x02,              // parameter length 2
+    0x00, 0x4B,              // parameter: 75
+    0x7E,                    // closing flag
+};
+
+TEST(CnsPacketDataTest, DecodesTheHeaderOfAReply) {
+    CnsPacketData packet;
+    CnsPacketData::populateCnsPacket(kRssiReply, packet);
+    EXPECT_EQ(packet.lengthOfCnsPacketWithParameterLength, 12);
+    EXPECT_EQ(packet.messageId, 0x2B);
+    EXPECT_EQ(packet.cnsObjectId, 0x1001);
+    EXPECT_EQ(packet.operationType, 2);
+    EXPECT_EQ(packet.applicationId, 0u);
+    EXPECT_EQ(packet.lengthOfCnsParameter, 2);
+    EXPECT_FALSE(packet.isError());
+    EXPECT_TRUE(sameBytes(kRssiReply, packet.packetData));
+}
+
+TEST(CnsPacketDataTest, MultiByteFieldsAreBigEndian) {
+    Bytes reply = kRssiReply;
+    reply[1] = 0x01;  // length word 0x0102
+    reply[2] = 0x02;
+    reply[5] = 0x40;  // object 0x4008
+    reply[6] = 0x08;
+    CnsPacketData packet;
+    CnsPacketData::populateCnsPacket(reply, packet);
+    EXPECT_EQ(packet.lengthOfCnsPacketWithParameterLength, 0x0102);
+    EXPECT_EQ(packet.cnsObjectId, 0x4008);
+}
+
+TEST(CnsPacketDataTest, ReadsOnlyTheLowBytesOfApplicationIdAndParameterLength) {
+    Bytes reply = kRssiReply;
+    reply[9] = 0xA9;   // application id byte 9
+    reply[10] = 0xFF;  // bytes 10..12 are not read
+    reply[12] = 0xFF;
+    reply[13] = 0x01;  // byte 13 is not read
+    reply[14] = 0x28;
+    CnsPacketData packet;
+    CnsPacketData::populateCnsPacket(reply, packet);
+    EXPECT_EQ(packet.applicationId, 0xA9u);
+    EXPECT_EQ(packet.lengthOfCnsParameter, 0x28);
+}
+
+TEST(CnsPacketDataTest, ErrorReplyHasBitSevenSet) {
+    Bytes reply = kRssiReply;
+    reply[7] = 0x82;
+    CnsPacketData packet;
+    CnsPacketData::populateCnsPacket(reply, packet);
+    EXPECT_TRUE(packet.isError());
+    EXPECT_EQ(packet.operations.operationFromError(packet.operationType), 2);
+}
+
+TEST(CnsPacketDataTest, ReplyShorterThanItsHeaderIsUnusableAndChangesNothing) {
+    CnsPacketData packet;
+    CnsPacketData::populateCnsPacket(kRssiReply, packet);
+    for (const std::size_t size : {0, 1, 4, 14}) {
+        const Bytes cut(kRssiReply.begin(), kRssiReply.begin() + size);
+        EXPECT_EQ(thrownError([&] { CnsPacketData::populateCnsPacket(cut, packet); }),
+                  CnsErrors::UNUSABLE_REPLY)
+            << size << " bytes";
+        EXPECT_EQ(packet.cnsObjectId, 0x1001) << size << " bytes";
+        EXPECT_TRUE(sameBytes(kRssiReply, packet.packetData)) << size << " bytes";
+    }
+    const Bytes headerOnly(kRssiReply.begin(), kRssiReply.begin() + 15);
+    EXPECT_EQ(thrownError([&] { CnsPacketData::populateCnsPacket(headerOnly, packet); }),
+              std::nullopt);
+    EXPECT_EQ(packet.packetData.size(), 15u);
+}
+
+}  // namespace

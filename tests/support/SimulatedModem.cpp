@@ -1,0 +1,177 @@
+#include "support/SimulatedModem.h"
+
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <system_error>
+
+namespace {
+
+constexpr unsigned char kFlag = 0x7E;
+constexpr unsigned char kEscape = 0x7D;
+constexpr unsigned char kReply = 0x02;
+constexpr unsigned char kErrorBit = 0x80;
+// Requests are at least 17 bytes: a flag before offset 16 is no closing flag.
+constexpr std::size_t kMinimumRequest = 17;
+constexpr int kPollMilliseconds = 10;
+
+[[noreturn]] void failed(const char* call) {
+    throw std::system_error(errno, std::generic_category(), call);
+}
+
+void writeAll(int fd, const Bytes& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n == -1 && errno == EINTR) {
+            continue;
+        }
+        if (n == -1) {
+            return;  // the card went away; nothing to answer
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace
+
+Bytes replyFrame(unsigned short object, unsigned char operation, const Bytes& parameter) {
+    const auto length = static_cast<unsigned short>(10 + parameter.size());
+    Bytes frame = {kFlag,
+                   static_cast<unsigned char>(length >> 8),
+                   static_cast<unsigned char>(length),
+                   0x2B,
+                   0x00,
+                   static_cast<unsigned char>(object >> 8),
+                   static_cast<unsigned char>(object),
+                   operation,
+                   0x00,
+                   0x00,
+                   0x00,
+                   0x00,
+                   0x00,
+                   0x00,
+                   static_cast<unsigned char>(parameter.size())};
+    for (const unsigned char b : parameter) {
+        if (b == kFlag || b == kEscape) {
+            frame.push_back(kEscape);
+            frame.push_back(b ^ 0x20);
+        } else {
+            frame.push_back(b);
+        }
+    }
+    frame.push_back(kFlag);
+    return frame;
+}
+
+Bytes value16(unsigned short value) {
+    return {static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
+}
+
+SimulatedModem::Answer SimulatedModem::reply(unsigned short object, const Bytes& parameter) {
+    return {replyFrame(object, kReply, parameter)};
+}
+
+SimulatedModem::Answer SimulatedModem::errorReply(unsigned short object, const Bytes& parameter) {
+    return {replyFrame(object, kReply | kErrorBit, parameter)};
+}
+
+SimulatedModem::Answer SimulatedModem::raw(Bytes bytes) { return {std::move(bytes)}; }
+
+SimulatedModem::Answer SimulatedModem::mute() { return {}; }
+
+SimulatedModem::SimulatedModem() {
+    char name[128];
+    if (::openpty(&master, &slave, name, nullptr, nullptr) == -1) {
+        failed("openpty");
+    }
+    slavePath = name;
+    // The slave stays open here too, so that the master never sees a hang-up
+    // between the card's open and close.
+    server = std::thread([this] { serve(); });
+}
+
+SimulatedModem::~SimulatedModem() {
+    stopping = true;
+    server.join();
+    ::close(master);
+    ::close(slave);
+}
+
+void SimulatedModem::answer(unsigned short object, Answer answer) {
+    const std::lock_guard<std::mutex> guard(lock);
+    answers[object] = std::move(answer);
+}
+
+void SimulatedModem::sendUnsolicited(const Bytes& bytes) { writeAll(master, bytes); }
+
+void SimulatedModem::answerValue(unsigned short object, unsigned short value) {
+    answer(object, reply(object, value16(value)));
+}
+
+std::vector<Bytes> SimulatedModem::requests() const {
+    const std::lock_guard<std::mutex> guard(lock);
+    return received;
+}
+
+void SimulatedModem::serve() {
+    unsigned char buffer[256];
+    while (!stopping) {
+        pollfd watch{master, POLLIN, 0};
+        const int ready = ::poll(&watch, 1, kPollMilliseconds);
+        if (ready <= 0 || !(watch.revents & POLLIN)) {
+            continue;
+        }
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n > 0) {
+            handleInput(buffer, static_cast<std::size_t>(n));
+        }
+    }
+}
+
+void SimulatedModem::handleInput(const unsigned char* bytes, std::size_t count) {
+    pending.insert(pending.end(), bytes, bytes + count);
+    for (;;) {
+        const auto start = std::find(pending.begin(), pending.end(), kFlag);
+        if (start == pending.end()) {
+            pending.clear();
+            return;
+        }
+        pending.erase(pending.begin(), start);
+        if (pending.size() < kMinimumRequest) {
+            return;
+        }
+        const auto end =
+            std::find(pending.begin() + static_cast<long>(kMinimumRequest) - 1, pending.end(), kFlag);
+        if (end == pending.end()) {
+            return;
+        }
+        const Bytes request(pending.begin(), end + 1);
+        pending.erase(pending.begin(), end + 1);
+        respond(request);
+    }
+}
+
+void SimulatedModem::respond(const Bytes& request) {
+    const auto object = static_cast<unsigned short>(request[5] << 8 | request[6]);
+    Answer chosen;
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        received.push_back(request);
+        const auto found = answers.find(object);
+        if (found == answers.end()) {
+            return;
+        }
+        chosen = found->second;
+    }
+    if (chosen.bytes.empty()) {
+        return;
+    }
+    std::this_thread::sleep_for(chosen.delay);
+    writeAll(master, chosen.bytes);
+}

@@ -1,0 +1,71 @@
+// A modem played on the master side of a pseudo-terminal.
+//
+// The card opens the slave side exactly as it opens a /dev/ttyUSB port. A
+// thread reads request frames from the master, records them, and answers
+// each by its object id with what the test set up: a reply carrying a
+// value, an error reply, raw bytes, or nothing at all, optionally late.
+// Objects nobody set up get no answer.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+using Bytes = std::vector<unsigned char>;
+
+// A reply frame: header, parameter escaped, closing flag.
+Bytes replyFrame(unsigned short object, unsigned char operation, const Bytes& parameter);
+// The parameter of a 16-bit value, big-endian.
+Bytes value16(unsigned short value);
+
+class SimulatedModem {
+public:
+    struct Answer {
+        Bytes bytes;  // written as they are; empty: stay mute
+        std::chrono::milliseconds delay{0};
+
+        Answer after(std::chrono::milliseconds wait) const { return {bytes, wait}; }
+    };
+    static Answer reply(unsigned short object, const Bytes& parameter);
+    static Answer errorReply(unsigned short object, const Bytes& parameter);
+    static Answer raw(Bytes bytes);
+    static Answer mute();
+
+    SimulatedModem();
+    ~SimulatedModem();
+    SimulatedModem(const SimulatedModem&) = delete;
+    SimulatedModem& operator=(const SimulatedModem&) = delete;
+
+    // The slave device the card opens.
+    const std::string& devicePath() const { return slavePath; }
+
+    void answer(unsigned short object, Answer answer);
+    // Shorthand: a normal reply carrying a 16-bit value.
+    void answerValue(unsigned short object, unsigned short value);
+
+    // Bytes the modem sends without being asked.
+    void sendUnsolicited(const Bytes& bytes);
+
+    // Every request frame received so far, in order.
+    std::vector<Bytes> requests() const;
+
+private:
+    void serve();
+    void handleInput(const unsigned char* bytes, std::size_t count);
+    void respond(const Bytes& request);
+
+    int master = -1;
+    int slave = -1;
+    std::string slavePath;
+    std::atomic<bool> stopping{false};
+    mutable std::mutex lock;
+    std::map<unsigned short, Answer> answers;
+    std::vector<Bytes> received;
+    Bytes pending;
+    std::thread server;
+};
