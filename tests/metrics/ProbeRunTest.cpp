@@ -1,0 +1,217 @@
+// The real probe binary, run in a private mount namespace that shows it a
+// fake driver list, a /dev/ttyUSB1 leading to the simulated modem and a
+// private /tmp.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "cns/CnsObjects.h"
+#include "support/Sandbox.h"
+#include "support/SimulatedModem.h"
+
+namespace {
+
+using namespace CnsObjects;
+using namespace std::chrono_literals;
+
+// A modem with two interfaces; the control port is ttyUSB1.
+constexpr const char* kModemListed = R"(usbserinfo:1.0 driver:2.0
+0: module:usbserial name:"generic" vendor:abcd product:0028 num_ports:1 port:0 path:usb-dummy_hcd.0-1
+1: module:usbserial name:"generic" vendor:abcd product:0028 num_ports:1 port:0 path:usb-dummy_hcd.0-1
+)";
+
+constexpr const char* kOtherDevicesOnly = R"(usbserinfo:1.0 driver:2.0
+0: module:usbserial name:"generic" vendor:abcd product:0031 num_ports:1 port:0 path:usb-dummy_hcd.0-2
+1: module:usbserial name:"generic" vendor:abcd product:0031 num_ports:1 port:0 path:usb-dummy_hcd.0-2
+)";
+
+// Whatever the modem does, a run ends within this.
+constexpr auto kRunBound = 2500ms;
+
+class ProbeRunTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const std::string reason = ProbeSandbox::unavailableReason();
+        if (!reason.empty()) {
+            GTEST_SKIP() << reason;
+        }
+        sandbox.setDriverList(kModemListed);
+        sandbox.addDevice("ttyUSB1", modem.devicePath());
+    }
+
+    std::string metricsPath() const { return sandbox.tmpDir() + "/quorvexmetrics"; }
+
+    void expectFailureRoad(const ProbeRun& run) const {
+        EXPECT_FALSE(run.hung);
+        EXPECT_EQ(run.out, "1\n");
+        EXPECT_EQ(run.metrics, "");
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_LE(run.elapsed, kRunBound);
+    }
+
+    SimulatedModem modem;
+    ProbeSandbox sandbox;
+};
+
+TEST_F(ProbeRunTest, OutcomeOfAnsweredQueries) {
+    const struct {
+        unsigned short rssi, roaming;
+        const char* metrics;
+        int status;
+    } cases[] = {
+        {75, 1, "-75\n1\n", 181},      {0, 0, "1\n0\n", 0},          {90, 0xFFFF, "-90\n-1\n", 166},
+        {0xFFFF, 2, "1\n2\n", 1},      {0x8000, 0x8000, "-32768\n-32768\n", 0},
+        {125, 0x7FFF, "-125\n32767\n", 131},
+    };
+    for (const auto& c : cases) {
+        modem.answerValue(OBJ_RSSI, c.rssi);
+        modem.answerValue(OBJ_ROAMING_STATUS, c.roaming);
+        const ProbeRun run = sandbox.runProbe();
+        EXPECT_EQ(run.metrics, c.metrics) << "RSSI " << c.rssi;
+        EXPECT_EQ(run.exitStatus, c.status) << "RSSI " << c.rssi;
+        EXPECT_EQ(run.out, "") << "RSSI " << c.rssi;
+        EXPECT_EQ(run.err, "") << "RSSI " << c.rssi;
+    }
+}
+
+TEST_F(ProbeRunTest, AsksForRssiThenRoamingStatus) {
+    modem.answerValue(OBJ_RSSI, 75);
+    modem.answerValue(OBJ_ROAMING_STATUS, 1);
+    ASSERT_EQ(sandbox.runProbe().exitStatus, 181);
+    const auto requests = modem.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0][6], 0x01);
+    EXPECT_EQ(requests[1][6], 0x07);
+}
+
+TEST_F(ProbeRunTest, NoModemListed) {
+    const struct {
+        const char* name;
+        const char* list;  // nullptr: no list at all
+    } cases[] = {{"other devices only", kOtherDevicesOnly},
+                 {"empty list", ""},
+                 {"no driver list", nullptr},
+                 {"matching line cut short",
+                  "0: module:usbserial vendor:abcd product:0028 num_ports:1\n"}};
+    for (const auto& c : cases) {
+        ProbeSandbox noModem;
+        if (c.list != nullptr) {
+            noModem.setDriverList(c.list);
+        }
+        noModem.addDevice("ttyUSB1", modem.devicePath());
+        const ProbeRun run = noModem.runProbe();
+        EXPECT_EQ(run.metrics, "1\n-1\n") << c.name;
+        EXPECT_EQ(run.exitStatus, 1) << c.name;
+        EXPECT_EQ(run.out, "") << c.name;
+        EXPECT_EQ(run.err, "") << c.name;
+    }
+    std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(modem.requests().empty()) << "the port was used";
+}
+
+TEST_F(ProbeRunTest, PortThatDoesNotOpen) {
+    ProbeSandbox noDevice;
+    noDevice.setDriverList(kModemListed);
+    const ProbeRun run = noDevice.runProbe();
+    EXPECT_EQ(run.err, "Error opening port /dev/ttyUSB1: -1No such file or directory\n");
+    expectFailureRoad(run);
+}
+
+TEST_F(ProbeRunTest, OverLongPortTextIsRefused) {
+    ProbeSandbox longPort;
+    const std::string index(120, '7');
+    longPort.setDriverList("0: product:0028 num_ports:1 port:0 path:p\n" + index + ": x\n");
+    const ProbeRun run = longPort.runProbe();
+    EXPECT_EQ(run.err, "Error opening port /dev/ttyUSB" + index + ": -1File name too long\n");
+    expectFailureRoad(run);
+}
+
+TEST_F(ProbeRunTest, ModemThatNeverAnswers) {
+    const ProbeRun run = sandbox.runProbe();
+    EXPECT_EQ(run.err, "No data was returned by query.\n");
+    expectFailureRoad(run);
+    EXPECT_GE(run.elapsed, 900ms);
+}
+
+TEST_F(ProbeRunTest, RoamingQueryUnansweredAfterALateRssi) {
+    modem.answer(OBJ_RSSI, SimulatedModem::reply(OBJ_RSSI, value16(75)).after(900ms));
+    const ProbeRun run = sandbox.runProbe();
+    EXPECT_EQ(run.err, "No data was returned by query.\n");
+    expectFailureRoad(run);
+}
+
+TEST_F(ProbeRunTest, UnusableRepliesTakeTheFailureRoad) {
+    const Bytes rssi = replyFrame(OBJ_RSSI, 0x02, value16(75));
+    Bytes endsWithEscape = replyFrame(OBJ_RSSI, 0x02, {0x00, 0x7E});
+    endsWithEscape.resize(17);
+    const struct {
+        const char* name;
+        Bytes reply;
+    } cases[] = {
+        {"one byte", Bytes(rssi.begin(), rssi.begin() + 1)},
+        {"four bytes", Bytes(rssi.begin(), rssi.begin() + 4)},
+        {"ten bytes", Bytes(rssi.begin(), rssi.begin() + 10)},
+        {"header only", Bytes(rssi.begin(), rssi.begin() + 15)},
+        {"no parameter", replyFrame(OBJ_RSSI, 0x02, {})},
+        {"ends with an escape byte", endsWithEscape},
+    };
+    for (const auto& c : cases) {
+        modem.answer(OBJ_RSSI, SimulatedModem::raw(c.reply));
+        modem.answerValue(OBJ_ROAMING_STATUS, 1);
+        const ProbeRun run = sandbox.runProbe();
+        SCOPED_TRACE(c.name);
+        expectFailureRoad(run);
+        EXPECT_FALSE(run.err.empty());
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+    }
+}
+
+TEST_F(ProbeRunTest, ErrorReplyIsReportedAndItsValuesWritten) {
+    modem.answerValue(OBJ_RSSI, 70);
+    modem.answer(OBJ_ROAMING_STATUS, SimulatedModem::errorReply(OBJ_ROAMING_STATUS, value16(1)));
+    const ProbeRun run = sandbox.runProbe();
+    EXPECT_EQ(run.err, "4103 query data packet has an error associated with it.\n");
+    EXPECT_EQ(run.metrics, "-70\n1\n");
+    EXPECT_EQ(run.exitStatus, 186);
+}
+
+TEST_F(ProbeRunTest, OldMetricsFileIsEmptiedWhateverTheOutcome) {
+    const std::string old = "-80\n3\n";
+    // Mute modem: the failed run leaves an empty file.
+    writeFileText(metricsPath(), old);
+    EXPECT_EQ(sandbox.runProbe().metrics, "");
+    // Answering modem: the old lines are replaced, not appended to.
+    modem.answerValue(OBJ_RSSI, 61);
+    modem.answerValue(OBJ_ROAMING_STATUS, 0);
+    writeFileText(metricsPath(), old + "and a much longer tail than the new content\n");
+    EXPECT_EQ(sandbox.runProbe().metrics, "-61\n0\n");
+}
+
+TEST_F(ProbeRunTest, MetricsPathThatIsNoPlainFileFailsTheRun) {
+    modem.answerValue(OBJ_RSSI, 75);
+    modem.answerValue(OBJ_ROAMING_STATUS, 1);
+    const std::string target = sandbox.tmpDir() + "/precious";
+    writeFileText(target, "keep me\n");
+    ASSERT_EQ(::symlink(target.c_str(), metricsPath().c_str()), 0);
+    const ProbeRun run = sandbox.runProbe();
+    EXPECT_EQ(run.out, "1\n");
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.err,
+              "Error opening metrics file /tmp/quorvexmetrics: Too many levels of symbolic links\n");
+    EXPECT_EQ(readFileText(target), "keep me\n");
+    EXPECT_TRUE(modem.requests().empty()) << "nothing to report into, so nothing is asked";
+}
+
+TEST_F(ProbeRunTest, ArgumentsAreIgnored) {
+    modem.answerValue(OBJ_RSSI, 75);
+    modem.answerValue(OBJ_ROAMING_STATUS, 1);
+    const ProbeRun run = sandbox.run({probePath(), "--help", "-x"});
+    EXPECT_EQ(run.metrics, "-75\n1\n");
+    EXPECT_EQ(run.exitStatus, 181);
+}
+
+}  // namespace

@@ -1,0 +1,161 @@
+#include "support/Sandbox.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string makeTempDir() {
+    char pattern[] = "/tmp/probe-sandbox.XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+        throw std::system_error(errno, std::generic_category(), "mkdtemp");
+    }
+    return pattern;
+}
+
+void makeDir(const std::string& path) {
+    if (::mkdir(path.c_str(), 0755) == -1) {
+        throw std::system_error(errno, std::generic_category(), "mkdir " + path);
+    }
+}
+
+}  // namespace
+
+void writeFileText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out.flush()) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+std::string probePath() { return QUORVEX_PROBE_PATH; }
+
+std::string readFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+ProbeSandbox::ProbeSandbox() : root(makeTempDir()) {
+    makeDir(root + "/tmp");
+    makeDir(root + "/stage");
+    // The probe runs as root but may be reached through a user namespace.
+    ::chmod(root.c_str(), 0755);
+    ::chmod(tmpDir().c_str(), 01777);
+}
+
+ProbeSandbox::~ProbeSandbox() {
+    const std::string command = "rm -rf '" + root + "'";
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "could not remove %s\n", root.c_str());
+    }
+}
+
+void ProbeSandbox::setDriverList(const std::string& text) {
+    writeFileText(root + "/usbserial", text);
+    hasDriverList = true;
+}
+
+void ProbeSandbox::addDevice(const std::string& name, const std::string& path) {
+    deviceOptions.push_back(name + "=" + path);
+}
+
+ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
+                           std::chrono::milliseconds limit) const {
+    std::vector<std::string> args = {QUORVEX_SANDBOX_PATH, "--root", root};
+    if (hasDriverList) {
+        args.insert(args.end(), {"--driver-list", root + "/usbserial"});
+    }
+    for (const auto& device : deviceOptions) {
+        args.insert(args.end(), {"--device", device});
+    }
+    args.push_back("--");
+    args.insert(args.end(), command.begin(), command.end());
+    std::vector<char*> argv;
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+
+    const std::string outPath = root + "/stdout";
+    const std::string errPath = root + "/stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+
+    ProbeRun result;
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        throw std::system_error(spawned, std::generic_category(), "posix_spawn");
+    }
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            break;
+        }
+        if (done == -1 && errno != EINTR) {
+            throw std::system_error(errno, std::generic_category(), "waitpid");
+        }
+        if (Clock::now() - start > limit) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            result.hung = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    result.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    if (!result.hung && WIFEXITED(status)) {
+        result.exitStatus = WEXITSTATUS(status);
+    }
+    result.out = readFileText(outPath);
+    result.err = readFileText(errPath);
+    const std::string metricsPath = tmpDir() + "/quorvexmetrics";
+    if (::access(metricsPath.c_str(), F_OK) == 0) {
+        result.metrics = readFileText(metricsPath);
+    }
+    return result;
+}
+
+ProbeRun ProbeSandbox::runProbe(std::chrono::milliseconds limit) const {
+    return run({probePath()}, limit);
+}
+
+std::string ProbeSandbox::unavailableReason() {
+    static const std::string reason = [] {
+        ProbeSandbox sandbox;
+        const ProbeRun probe = sandbox.run({"/bin/true"});
+        if (probe.exitStatus == 0) {
+            return std::string();
+        }
+        return "cannot build a private mount namespace here (needs root, or user namespaces "
+               "that allow mounts): " +
+               (probe.err.empty() ? "status " + std::to_string(probe.exitStatus) : probe.err);
+    }();
+    return reason;
+}

@@ -1,0 +1,51 @@
+// Runs the real probe binary in a private mount namespace (probe_sandbox)
+// and collects what it left: exit status, standard output and error, the
+// metrics file, and how long it took.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ProbeRun {
+    int exitStatus = -1;  // -1 when killed or not exited normally
+    bool hung = false;    // killed after the time limit
+    std::string out;
+    std::string err;
+    std::chrono::milliseconds elapsed{0};
+    std::optional<std::string> metrics;  // none when the file does not exist
+};
+
+class ProbeSandbox {
+public:
+    ProbeSandbox();
+    ~ProbeSandbox();
+    ProbeSandbox(const ProbeSandbox&) = delete;
+    ProbeSandbox& operator=(const ProbeSandbox&) = delete;
+
+    // "" when sandboxes can be built here, otherwise why not.
+    static std::string unavailableReason();
+
+    void setDriverList(const std::string& text);
+    // `name` (e.g. "ttyUSB1") appears in /dev and leads to `path`.
+    void addDevice(const std::string& name, const std::string& path);
+    // The directory the sandbox shows as /tmp.
+    std::string tmpDir() const { return root + "/tmp"; }
+
+    ProbeRun run(const std::vector<std::string>& command,
+                 std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    // Runs the probe under test.
+    ProbeRun runProbe(std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+
+private:
+    std::string root;
+    bool hasDriverList = false;
+    std::vector<std::string> deviceOptions;
+};
+
+std::string readFileText(const std::string& path);
+void writeFileText(const std::string& path, const std::string& text);
+// The probe binary under test.
+std::string probePath();

@@ -1,0 +1,140 @@
+// probe_sandbox: runs a command in a private mount namespace that shows it
+// a fake USB-serial driver list, chosen /dev/ttyUSB<n> nodes and a private
+// /tmp, the three fixed paths of the probe.
+//
+//   probe_sandbox --root DIR [--driver-list FILE] [--device NAME=PATH]... -- COMMAND...
+//
+// DIR must hold the directories tmp/ (bound on /tmp) and stage/ (scratch).
+// Each device PATH (a pseudo-terminal slave) appears as /dev/NAME, on an
+// otherwise empty /dev; FILE appears as /proc/tty/driver/usbserial, and
+// without it the list does not exist. As root only the mount namespace is
+// new; otherwise a user namespace maps the caller to root first. Exits 125,
+// with the failed step on standard error, when the sandbox cannot be built.
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr int kSandboxFailed = 125;
+
+[[noreturn]] void fail(const std::string& step) {
+    std::fprintf(stderr, "probe_sandbox: %s: %s\n", step.c_str(), std::strerror(errno));
+    std::exit(kSandboxFailed);
+}
+
+void check(bool ok, const std::string& step) {
+    if (!ok) {
+        fail(step);
+    }
+}
+
+void writeText(const std::string& path, const std::string& text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    check(fd != -1, "open " + path);
+    check(::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()),
+          "write " + path);
+    ::close(fd);
+}
+
+void mountTmpfs(const char* where) {
+    check(::mount("tmpfs", where, "tmpfs", 0, "mode=0755,size=1m") == 0,
+          std::string("mount tmpfs on ") + where);
+}
+
+void bind(const std::string& from, const std::string& to) {
+    check(::mount(from.c_str(), to.c_str(), nullptr, MS_BIND, nullptr) == 0,
+          "bind " + from + " on " + to);
+}
+
+void enterNamespaces() {
+    if (::geteuid() == 0) {
+        check(::unshare(CLONE_NEWNS) == 0, "unshare(CLONE_NEWNS)");
+        return;
+    }
+    const std::string uid = std::to_string(::geteuid());
+    const std::string gid = std::to_string(::getegid());
+    check(::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0, "unshare(CLONE_NEWUSER | CLONE_NEWNS)");
+    writeText("/proc/self/setgroups", "deny");
+    writeText("/proc/self/uid_map", "0 " + uid + " 1");
+    writeText("/proc/self/gid_map", "0 " + gid + " 1");
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    check(static_cast<bool>(in), "read " + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string root;
+    std::string driverList;
+    bool hasDriverList = false;
+    std::vector<std::pair<std::string, std::string>> devices;
+    int i = 1;
+    for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        const std::string option = argv[i];
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "probe_sandbox: %s needs a value\n", option.c_str());
+            return kSandboxFailed;
+        }
+        const std::string value = argv[++i];
+        if (option == "--root") {
+            root = value;
+        } else if (option == "--driver-list") {
+            driverList = readFile(value);
+            hasDriverList = true;
+        } else if (option == "--device" && value.find('=') != std::string::npos) {
+            devices.emplace_back(value.substr(0, value.find('=')), value.substr(value.find('=') + 1));
+        } else {
+            std::fprintf(stderr, "probe_sandbox: bad option %s %s\n", option.c_str(), value.c_str());
+            return kSandboxFailed;
+        }
+    }
+    if (root.empty() || i + 1 >= argc) {
+        std::fprintf(stderr, "usage: probe_sandbox --root DIR [options] -- COMMAND...\n");
+        return kSandboxFailed;
+    }
+
+    enterNamespaces();
+    check(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0, "make / private");
+
+    // The devices are staged before the fresh /dev hides their paths.
+    for (const auto& [name, path] : devices) {
+        const std::string staged = root + "/stage/" + name;
+        writeText(staged, "");
+        bind(path, staged);
+    }
+    mountTmpfs("/dev");
+    for (const auto& [name, path] : devices) {
+        writeText("/dev/" + name, "");
+        bind(root + "/stage/" + name, "/dev/" + name);
+    }
+
+    mountTmpfs("/proc/tty");
+    check(::mkdir("/proc/tty/driver", 0755) == 0, "mkdir /proc/tty/driver");
+    if (hasDriverList) {
+        writeText("/proc/tty/driver/usbserial", driverList);
+    }
+
+    bind(root + "/tmp", "/tmp");
+
+    ::execv(argv[i + 1], argv + i + 1);
+    fail(std::string("exec ") + argv[i + 1]);
+}
