@@ -1,0 +1,22 @@
+# Sourced by the scripts: installs the Debian packages a step needs, once.
+ensure_packages() {
+    missing=""
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
+            missing="$missing $package"
+    done
+    [ -z "$missing" ] && return 0
+    echo "installing:$missing"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "missing Debian packages:$missing (run as root to install them)" >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get install -y -qq --no-install-recommends $missing >/dev/null 2>&1 || {
+        apt-get update -qq >/dev/null
+        apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    }
+}
+
+# The packages of the native build and its tests.
+NATIVE_PACKAGES="cmake make g++ libgtest-dev"
