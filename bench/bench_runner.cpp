@@ -57,9 +57,10 @@ void report(const char* name, const std::vector<Sample>& samples) {
         micros.push_back(s.micros);
         rss.push_back(s.maxRssKb);
     }
-    std::printf("%-10s time us: median %7.0f  p10 %7.0f  p90 %7.0f   peak RSS kB: median %5ld  max %5ld\n",
-                name, percentile(micros, 0.5), percentile(micros, 0.1), percentile(micros, 0.9),
-                percentile(rss, 0.5), percentile(rss, 1.0));
+    std::printf(
+        "%-10s time us: median %7.0f  p10 %7.0f  p90 %7.0f   peak RSS kB: median %5ld  max %5ld\n",
+        name, percentile(micros, 0.5), percentile(micros, 0.1), percentile(micros, 0.9),
+        percentile(rss, 0.5), percentile(rss, 1.0));
 }
 
 }  // namespace
@@ -93,9 +94,10 @@ int main(int argc, char** argv) {
         ra.push_back(a[i].maxRssKb);
         rb.push_back(b[i].maxRssKb);
     }
-    std::printf("probe/floor: median time %.2fx, median peak RSS %.2fx\n",
-                percentile(ta, 0.5) / percentile(tb, 0.5),
-                static_cast<double>(percentile(ra, 0.5)) / static_cast<double>(percentile(rb, 0.5)));
+    std::printf(
+        "probe/floor: median time %.2fx, median peak RSS %.2fx\n",
+        percentile(ta, 0.5) / percentile(tb, 0.5),
+        static_cast<double>(percentile(ra, 0.5)) / static_cast<double>(percentile(rb, 0.5)));
     if (failures != 0) {
         std::printf("%d runs did not end with status %d\n", failures, status);
         return 1;

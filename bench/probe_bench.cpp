@@ -23,10 +23,12 @@ int main(int argc, char** argv) {
     ProbeSandbox sandbox;
     sandbox.setDriverList(
         "0: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 path:p\n"
-        "1: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 path:p\n");
+        "1: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
+        "path:p\n");
     sandbox.addDevice("ttyUSB1", modem.devicePath());
-    const ProbeRun run = sandbox.run(
-        {QUORVEX_BENCH_RUNNER, runs, "181", probePath(), QUORVEX_FLOOR_PROBE}, std::chrono::minutes(10));
+    const ProbeRun run =
+        sandbox.run({QUORVEX_BENCH_RUNNER, runs, "181", probePath(), QUORVEX_FLOOR_PROBE},
+                    std::chrono::minutes(10));
     std::fputs(run.out.c_str(), stdout);
     std::fputs(run.err.c_str(), stderr);
     return run.exitStatus == 0 ? 0 : 1;

@@ -11,6 +11,8 @@ void reportLine(const std::string& line) {
     std::cerr << line + '\n' << std::flush;
 }
 
-void reportSystemError(const std::string& prefix) { reportLine(prefix + std::strerror(errno)); }
+void reportSystemError(const std::string& prefix) {
+    reportLine(prefix + std::strerror(errno));
+}
 
 }  // namespace Diagnostics

@@ -19,7 +19,7 @@
 #include "cns/CnsPacketData.h"
 
 class WirelessCard {
-public:
+  public:
     WirelessCard();
     // Leaves the port open: only closeCard() closes it.
     ~WirelessCard() = default;
@@ -53,7 +53,7 @@ public:
     const std::vector<unsigned char>& lastReply() const { return queryResult; }
     const CnsPacketData& lastReplyHeader() const { return cnsPacket; }
 
-private:
+  private:
     enum class ReplyWait { Readable, TimedOut, Failed };
 
     ReplyWait waitForReply() const;

@@ -45,8 +45,7 @@ void CnsImp::setDefaultValues(unsigned char* frame, int size) const {
     put16IntoBuffer_BigEnd(cnsObjectId, frame, kObjectIdOffset);
 }
 
-void CnsImp::put16IntoBuffer_BigEnd(unsigned short value, unsigned char* buffer,
-                                    int offset) const {
+void CnsImp::put16IntoBuffer_BigEnd(unsigned short value, unsigned char* buffer, int offset) const {
     buffer[offset] = static_cast<unsigned char>(value >> 8);
     buffer[offset + 1] = static_cast<unsigned char>(value & 0xFF);
 }

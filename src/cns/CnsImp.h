@@ -8,7 +8,7 @@
 #include <vector>
 
 class CnsImp {
-public:
+  public:
     CnsImp();
     virtual ~CnsImp() = default;
 
@@ -28,7 +28,7 @@ public:
     void getCnsPacketWithCnsParameter(std::vector<unsigned char> reply,
                                       std::vector<unsigned char>& out);
 
-private:
+  private:
     unsigned char messageId;
     unsigned short cnsObjectId;
     unsigned char operationType;

@@ -23,7 +23,9 @@ bool contains(const short (&table)[N], short operation) {
 
 }  // namespace
 
-bool CnsOperations::isEscapeValue(unsigned char b) { return b == CnsFrame::kEscape; }
+bool CnsOperations::isEscapeValue(unsigned char b) {
+    return b == CnsFrame::kEscape;
+}
 
 unsigned char CnsOperations::getEscapedValue(unsigned char b) {
     switch (b) {
@@ -36,7 +38,9 @@ unsigned char CnsOperations::getEscapedValue(unsigned char b) {
     }
 }
 
-bool CnsOperations::isError(short operation) const { return ((operation >> 7) & 1) != 0; }
+bool CnsOperations::isError(short operation) const {
+    return ((operation >> 7) & 1) != 0;
+}
 
 short CnsOperations::operationFromError(const short& operation) const {
     return static_cast<short>(operation ^ kErrorBit);

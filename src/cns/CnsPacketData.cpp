@@ -23,19 +23,29 @@ void CnsPacketData::populateCnsPacket(std::vector<unsigned char> frame, CnsPacke
     out.setPacketData(std::move(frame));
 }
 
-bool CnsPacketData::isError() const { return operations.isError(operationType); }
+bool CnsPacketData::isError() const {
+    return operations.isError(operationType);
+}
 
 void CnsPacketData::setLengthOfCnsPacketWithParameterLength(unsigned short value) {
     lengthOfCnsPacketWithParameterLength = value;
 }
 
-void CnsPacketData::setMessageId(unsigned char value) { messageId = value; }
+void CnsPacketData::setMessageId(unsigned char value) {
+    messageId = value;
+}
 
-void CnsPacketData::setCnsObjectId(unsigned short value) { cnsObjectId = value; }
+void CnsPacketData::setCnsObjectId(unsigned short value) {
+    cnsObjectId = value;
+}
 
-void CnsPacketData::setOperationType(unsigned char value) { operationType = value; }
+void CnsPacketData::setOperationType(unsigned char value) {
+    operationType = value;
+}
 
-void CnsPacketData::setApplicationId(unsigned int value) { applicationId = value; }
+void CnsPacketData::setApplicationId(unsigned int value) {
+    applicationId = value;
+}
 
 void CnsPacketData::setLengthOfCnsParameter(unsigned short value) {
     lengthOfCnsParameter = value;

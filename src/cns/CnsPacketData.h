@@ -10,7 +10,7 @@
 #include "cns/CnsOperations.h"
 
 class CnsPacketData {
-public:
+  public:
     CnsPacketData() = default;
     virtual ~CnsPacketData() = default;
 
@@ -33,7 +33,7 @@ public:
     unsigned char messageId = 0;
     unsigned short cnsObjectId = 0;
     unsigned char operationType = 0;
-    unsigned int applicationId = 0;      // frame byte 9 alone
+    unsigned int applicationId = 0;           // frame byte 9 alone
     unsigned short lengthOfCnsParameter = 0;  // frame byte 14 alone
     std::vector<unsigned char> packetData;
     CnsOperations operations;

@@ -2,4 +2,6 @@
 // metrics file. Arguments are ignored.
 #include "metrics/MetricsRun.h"
 
-int main() { return MetricsRun::run(); }
+int main() {
+    return MetricsRun::run();
+}

@@ -32,24 +32,31 @@ TEST(PortDiscoveryTest, DriverListsAsStreams) {
     } cases[] = {
         {"other devices before the modem",
          "usbserinfo:1.0 driver:2.0\n"
-         "0: module:pl2303 name:\"pl2303\" vendor:1234 product:5678 num_ports:1 port:0 path:usb-a-1\n"
-         "1: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 path:usb-b-1\n"
-         "2: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 path:usb-b-1\n",
+         "0: module:pl2303 name:\"pl2303\" vendor:1234 product:5678 num_ports:1 port:0 "
+         "path:usb-a-1\n"
+         "1: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
+         "path:usb-b-1\n"
+         "2: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
+         "path:usb-b-1\n",
          "2"},
         {"only the first match counts",
          "3: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 path:p\n"
-         "14: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 path:p\n"
-         "15: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 path:p\n",
+         "14: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
+         "path:p\n"
+         "15: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
+         "path:p\n",
          "14"},
-        {"marker inside a longer token",
-         "0: xproduct:00281 num_ports:1 port:0 path:p\n7: a b c\n", "7"},
+        {"marker inside a longer token", "0: xproduct:00281 num_ports:1 port:0 path:p\n7: a b c\n",
+         "7"},
         {"no product 0028",
          "0: module:usbserial name:\"generic\" vendor:abcd product:0029 num_ports:1 port:0 path:p\n"
-         "1: module:usbserial name:\"generic\" vendor:abcd product:0029 num_ports:1 port:0 path:p\n",
+         "1: module:usbserial name:\"generic\" vendor:abcd product:0029 num_ports:1 port:0 "
+         "path:p\n",
          ""},
         {"empty list", "", ""},
         {"matching line is the last one",
-         "0: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 path:p\n",
+         "0: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
+         "path:p\n",
          ""},
         {"matching line cut short",
          "0: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0\n", ""},

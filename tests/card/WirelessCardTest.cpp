@@ -24,13 +24,27 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 Bytes getRequestFor(unsigned short object) {
-    return {0x7E, 0x00, 0x0A, 0x2B, 0x00, static_cast<unsigned char>(object >> 8),
-            static_cast<unsigned char>(object), 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-            0x00, 0x7E};
+    return {0x7E,
+            0x00,
+            0x0A,
+            0x2B,
+            0x00,
+            static_cast<unsigned char>(object >> 8),
+            static_cast<unsigned char>(object),
+            0x01,
+            0x00,
+            0x00,
+            0x00,
+            0x00,
+            0x00,
+            0x00,
+            0x00,
+            0x00,
+            0x7E};
 }
 
 class WirelessCardTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_NO_THROW(card.openCard(modem.devicePath().c_str())); }
     void TearDown() override {
         if (card.isOpen()) {

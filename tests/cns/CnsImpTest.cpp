@@ -28,17 +28,17 @@ Bytes getRequestFor(unsigned short object) {
 
 TEST(CnsImpGetRequestTest, RssiRequestIsByteForByte) {
     const Bytes expected = {
-        0x7E,              // opening flag
-        0x00, 0x0A,        // length from the object id on: 10
-        0x2B,              // message id
-        0x00,              // unnamed
-        0x10, 0x01,        // object OBJ_RSSI, big-endian
-        0x01,              // operation: get
-        0x00,              // unnamed
+        0x7E,                    // opening flag
+        0x00, 0x0A,              // length from the object id on: 10
+        0x2B,                    // message id
+        0x00,                    // unnamed
+        0x10, 0x01,              // object OBJ_RSSI, big-endian
+        0x01,                    // operation: get
+        0x00,                    // unnamed
         0x00, 0x00, 0x00, 0x00,  // application id
-        0x00, 0x00,        // parameter length 0
-        0x00,              // the zero byte standing in for the parameter
-        0x7E,              // closing flag
+        0x00, 0x00,              // parameter length 0
+        0x00,                    // the zero byte standing in for the parameter
+        0x7E,                    // closing flag
     };
     EXPECT_TRUE(sameBytes(expected, getRequestFor(OBJ_RSSI)));
 }
@@ -48,13 +48,16 @@ TEST(CnsImpGetRequestTest, EveryObjectLandsBigEndianAtOffsetFive) {
         unsigned short object;
         unsigned char high, low;
     } cases[] = {
-        {OBJ_MODEM_TYPE, 0x00, 0x0A},    {OBJ_ROAMING_STATUS, 0x10, 0x07},
-        {OBJ_BAND_CLASS, 0x40, 0x08},    {OBJ_HDR_HYBRID_PREFERENCE, 0x10, 0x6A},
-        {OBJ_RSSI_ECIO_CDMA_HDR, 0x10, 0x65}, {0x7E7D, 0x7E, 0x7D},  // header bytes are never escaped
+        {OBJ_MODEM_TYPE, 0x00, 0x0A},
+        {OBJ_ROAMING_STATUS, 0x10, 0x07},
+        {OBJ_BAND_CLASS, 0x40, 0x08},
+        {OBJ_HDR_HYBRID_PREFERENCE, 0x10, 0x6A},
+        {OBJ_RSSI_ECIO_CDMA_HDR, 0x10, 0x65},
+        {0x7E7D, 0x7E, 0x7D},  // header bytes are never escaped
     };
     for (const auto& c : cases) {
         const Bytes expected = {0x7E, 0x00, 0x0A, 0x2B, 0x00, c.high, c.low, 0x01, 0x00,
-                                0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x7E};
+                                0x00, 0x00, 0x00, 0x00, 0x00, 0x00,   0x00,  0x7E};
         EXPECT_TRUE(sameBytes(expected, getRequestFor(c.object))) << "object " << c.object;
     }
 }
@@ -92,7 +95,9 @@ struct UnescapeCase {
     Bytes expected;
 };
 
-void PrintTo(const UnescapeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const UnescapeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CnsImpUnescapeTest : public testing::TestWithParam<UnescapeCase> {};
 
@@ -114,24 +119,23 @@ Bytes withHeader(const Bytes& tail) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, CnsImpUnescapeTest,
-    testing::Values(
-        UnescapeCase{"PlainReplyUnchanged", withHeader({0x00, 0x4B, 0x7E}),
-                     withHeader({0x00, 0x4B, 0x7E})},
-        UnescapeCase{"EscapedFlag", withHeader({0x7D, 0x5E, 0x41, 0x7E}),
-                     withHeader({0x7E, 0x41, 0x7E})},
-        UnescapeCase{"EscapedEscape", withHeader({0x41, 0x7D, 0x5D, 0x7E}),
-                     withHeader({0x41, 0x7D, 0x7E})},
-        UnescapeCase{"UnknownPairGivesZero", withHeader({0x7D, 0x41, 0x42, 0x7E}),
-                     withHeader({0x00, 0x42, 0x7E})},
-        UnescapeCase{"EscapeTakesTheClosingFlag", withHeader({0x00, 0x7D, 0x7E}),
-                     withHeader({0x00, 0x00})},
-        UnescapeCase{"HeaderEscapeBytesCopied",
-                     {0x7E, 0x00, 0x0C, 0x7D, 0x00, 0x10, 0x7D, 0x02, 0x00, 0x00, 0x00, 0x00,
-                      0x00, 0x7D, 0x7D, 0x7D, 0x5E, 0x7E},
-                     {0x7E, 0x00, 0x0C, 0x7D, 0x00, 0x10, 0x7D, 0x02, 0x00, 0x00, 0x00, 0x00,
-                      0x00, 0x7D, 0x7D, 0x7E, 0x7E}},
-        UnescapeCase{"ShortReplyCopied", {0x7E, 0x00, 0x7D}, {0x7E, 0x00, 0x7D}},
-        UnescapeCase{"EmptyReply", {}, {}}),
+    testing::Values(UnescapeCase{"PlainReplyUnchanged", withHeader({0x00, 0x4B, 0x7E}),
+                                 withHeader({0x00, 0x4B, 0x7E})},
+                    UnescapeCase{"EscapedFlag", withHeader({0x7D, 0x5E, 0x41, 0x7E}),
+                                 withHeader({0x7E, 0x41, 0x7E})},
+                    UnescapeCase{"EscapedEscape", withHeader({0x41, 0x7D, 0x5D, 0x7E}),
+                                 withHeader({0x41, 0x7D, 0x7E})},
+                    UnescapeCase{"UnknownPairGivesZero", withHeader({0x7D, 0x41, 0x42, 0x7E}),
+                                 withHeader({0x00, 0x42, 0x7E})},
+                    UnescapeCase{"EscapeTakesTheClosingFlag", withHeader({0x00, 0x7D, 0x7E}),
+                                 withHeader({0x00, 0x00})},
+                    UnescapeCase{"HeaderEscapeBytesCopied",
+                                 {0x7E, 0x00, 0x0C, 0x7D, 0x00, 0x10, 0x7D, 0x02, 0x00, 0x00, 0x00,
+                                  0x00, 0x00, 0x7D, 0x7D, 0x7D, 0x5E, 0x7E},
+                                 {0x7E, 0x00, 0x0C, 0x7D, 0x00, 0x10, 0x7D, 0x02, 0x00, 0x00, 0x00,
+                                  0x00, 0x00, 0x7D, 0x7D, 0x7E, 0x7E}},
+                    UnescapeCase{"ShortReplyCopied", {0x7E, 0x00, 0x7D}, {0x7E, 0x00, 0x7D}},
+                    UnescapeCase{"EmptyReply", {}, {}}),
     [](const testing::TestParamInfo<UnescapeCase>& info) { return info.param.name; });
 
 TEST(CnsImpUnescapeTest, CountsOnlyWhatThisCallAppends) {

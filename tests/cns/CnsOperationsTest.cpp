@@ -20,8 +20,8 @@ TEST(CnsOperationsTest, ErrorIsBitSevenOfTheOperation) {
     const struct {
         short operation;
         bool error;
-    } cases[] = {{0x02, false}, {0x82, true}, {0x80, true}, {0x7F, false}, {0x182, true},
-                 {0x102, false}, {0, false}};
+    } cases[] = {{0x02, false}, {0x82, true},   {0x80, true}, {0x7F, false},
+                 {0x182, true}, {0x102, false}, {0, false}};
     for (const auto& c : cases) {
         EXPECT_EQ(operations.isError(c.operation), c.error) << "operation " << c.operation;
     }

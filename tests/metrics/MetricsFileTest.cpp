@@ -15,7 +15,7 @@
 namespace {
 
 class MetricsFileTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/metrics-file-test.XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr) << std::strerror(errno);
@@ -77,7 +77,8 @@ TEST_F(MetricsFileTest, SymbolicLinkIsNeitherFollowedNorReplaced) {
     std::string errors;
     EXPECT_FALSE(openReporting(metrics, errors));
     EXPECT_EQ(contents(target), "keep me\n");
-    EXPECT_EQ(errors, "Error opening metrics file " + path + ": Too many levels of symbolic links\n");
+    EXPECT_EQ(errors,
+              "Error opening metrics file " + path + ": Too many levels of symbolic links\n");
     struct stat status;
     ASSERT_EQ(::lstat(path.c_str(), &status), 0);
     EXPECT_TRUE(S_ISLNK(status.st_mode));

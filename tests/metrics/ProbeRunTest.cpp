@@ -33,7 +33,7 @@ constexpr const char* kOtherDevicesOnly = R"(usbserinfo:1.0 driver:2.0
 constexpr auto kRunBound = 2500ms;
 
 class ProbeRunTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const std::string reason = ProbeSandbox::unavailableReason();
         if (!reason.empty()) {
@@ -63,8 +63,11 @@ TEST_F(ProbeRunTest, OutcomeOfAnsweredQueries) {
         const char* metrics;
         int status;
     } cases[] = {
-        {75, 1, "-75\n1\n", 181},      {0, 0, "1\n0\n", 0},          {90, 0xFFFF, "-90\n-1\n", 166},
-        {0xFFFF, 2, "1\n2\n", 1},      {0x8000, 0x8000, "-32768\n-32768\n", 0},
+        {75, 1, "-75\n1\n", 181},
+        {0, 0, "1\n0\n", 0},
+        {90, 0xFFFF, "-90\n-1\n", 166},
+        {0xFFFF, 2, "1\n2\n", 1},
+        {0x8000, 0x8000, "-32768\n-32768\n", 0},
         {125, 0x7FFF, "-125\n32767\n", 131},
     };
     for (const auto& c : cases) {
@@ -92,11 +95,11 @@ TEST_F(ProbeRunTest, NoModemListed) {
     const struct {
         const char* name;
         const char* list;  // nullptr: no list at all
-    } cases[] = {{"other devices only", kOtherDevicesOnly},
-                 {"empty list", ""},
-                 {"no driver list", nullptr},
-                 {"matching line cut short",
-                  "0: module:usbserial vendor:abcd product:0028 num_ports:1\n"}};
+    } cases[] = {
+        {"other devices only", kOtherDevicesOnly},
+        {"empty list", ""},
+        {"no driver list", nullptr},
+        {"matching line cut short", "0: module:usbserial vendor:abcd product:0028 num_ports:1\n"}};
     for (const auto& c : cases) {
         ProbeSandbox noModem;
         if (c.list != nullptr) {
@@ -200,8 +203,9 @@ TEST_F(ProbeRunTest, MetricsPathThatIsNoPlainFileFailsTheRun) {
     const ProbeRun run = sandbox.runProbe();
     EXPECT_EQ(run.out, "1\n");
     EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(run.err,
-              "Error opening metrics file /tmp/quorvexmetrics: Too many levels of symbolic links\n");
+    EXPECT_EQ(
+        run.err,
+        "Error opening metrics file /tmp/quorvexmetrics: Too many levels of symbolic links\n");
     EXPECT_EQ(readFileText(target), "keep me\n");
     EXPECT_TRUE(modem.requests().empty()) << "nothing to report into, so nothing is asked";
 }

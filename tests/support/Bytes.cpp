@@ -25,8 +25,8 @@ testing::AssertionResult sameBytes(const Bytes& expected, const unsigned char* a
             char detail[64];
             std::snprintf(detail, sizeof detail, "byte %zu differs: expected %02X, got %02X", i,
                           expected[i], got[i]);
-            return testing::AssertionFailure() << detail << "\n  expected: " << hex(expected)
-                                               << "\n       got: " << hex(got);
+            return testing::AssertionFailure()
+                   << detail << "\n  expected: " << hex(expected) << "\n       got: " << hex(got);
         }
     }
     if (expected.size() != got.size()) {

@@ -46,7 +46,9 @@ void writeFileText(const std::string& path, const std::string& text) {
     }
 }
 
-std::string probePath() { return QUORVEX_PROBE_PATH; }
+std::string probePath() {
+    return QUORVEX_PROBE_PATH;
+}
 
 std::string readFileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -101,8 +103,10 @@ ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
 
     ProbeRun result;
     const auto start = Clock::now();

@@ -81,9 +81,13 @@ SimulatedModem::Answer SimulatedModem::errorReply(unsigned short object, const B
     return {replyFrame(object, kReply | kErrorBit, parameter)};
 }
 
-SimulatedModem::Answer SimulatedModem::raw(Bytes bytes) { return {std::move(bytes)}; }
+SimulatedModem::Answer SimulatedModem::raw(Bytes bytes) {
+    return {std::move(bytes)};
+}
 
-SimulatedModem::Answer SimulatedModem::mute() { return {}; }
+SimulatedModem::Answer SimulatedModem::mute() {
+    return {};
+}
 
 SimulatedModem::SimulatedModem() {
     char name[128];
@@ -108,7 +112,9 @@ void SimulatedModem::answer(unsigned short object, Answer answer) {
     answers[object] = std::move(answer);
 }
 
-void SimulatedModem::sendUnsolicited(const Bytes& bytes) { writeAll(master, bytes); }
+void SimulatedModem::sendUnsolicited(const Bytes& bytes) {
+    writeAll(master, bytes);
+}
 
 void SimulatedModem::answerValue(unsigned short object, unsigned short value) {
     answer(object, reply(object, value16(value)));
@@ -146,8 +152,8 @@ void SimulatedModem::handleInput(const unsigned char* bytes, std::size_t count) 
         if (pending.size() < kMinimumRequest) {
             return;
         }
-        const auto end =
-            std::find(pending.begin() + static_cast<long>(kMinimumRequest) - 1, pending.end(), kFlag);
+        const auto end = std::find(pending.begin() + static_cast<long>(kMinimumRequest) - 1,
+                                   pending.end(), kFlag);
         if (end == pending.end()) {
             return;
         }

@@ -101,9 +101,11 @@ int main(int argc, char** argv) {
             driverList = readFile(value);
             hasDriverList = true;
         } else if (option == "--device" && value.find('=') != std::string::npos) {
-            devices.emplace_back(value.substr(0, value.find('=')), value.substr(value.find('=') + 1));
+            devices.emplace_back(value.substr(0, value.find('=')),
+                                 value.substr(value.find('=') + 1));
         } else {
-            std::fprintf(stderr, "probe_sandbox: bad option %s %s\n", option.c_str(), value.c_str());
+            std::fprintf(stderr, "probe_sandbox: bad option %s %s\n", option.c_str(),
+                         value.c_str());
             return kSandboxFailed;
         }
     }
