@@ -2,6 +2,8 @@
 // simulated modem, alternating with the floor program, inside one sandbox.
 //
 //   probe_bench [RUNS]
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -9,6 +11,15 @@
 #include "cns/CnsObjects.h"
 #include "support/Sandbox.h"
 #include "support/SimulatedModem.h"
+
+namespace {
+
+void copyFile(const std::string& from, const std::string& to) {
+    writeFileText(to, readFileText(from));
+    ::chmod(to.c_str(), 0755);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const std::string runs = argc > 1 ? argv[1] : "300";
@@ -26,8 +37,12 @@ int main(int argc, char** argv) {
         "1: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
         "path:p\n");
     sandbox.addDevice("ttyUSB1", modem.devicePath());
+    // The build may live under the /tmp the sandbox replaces: both programs
+    // run from copies in the sandbox's own /tmp.
+    copyFile(probePath(), sandbox.tmpDir() + "/probe");
+    copyFile(QUORVEX_FLOOR_PROBE, sandbox.tmpDir() + "/floor_probe");
     const ProbeRun run =
-        sandbox.run({QUORVEX_BENCH_RUNNER, runs, "181", probePath(), QUORVEX_FLOOR_PROBE},
+        sandbox.run({QUORVEX_BENCH_RUNNER, runs, "181", "/tmp/probe", "/tmp/floor_probe"},
                     std::chrono::minutes(10));
     std::fputs(run.out.c_str(), stdout);
     std::fputs(run.err.c_str(), stderr);

@@ -5,6 +5,8 @@
 //   probe_sandbox --root DIR [--driver-list FILE] [--device NAME=PATH]... -- COMMAND...
 //
 // DIR must hold the directories tmp/ (bound on /tmp) and stage/ (scratch).
+// COMMAND runs from the file it named before the mounts; the programs it
+// starts itself must be reachable inside the sandbox.
 // Each device PATH (a pseudo-terminal slave) appears as /dev/NAME, on an
 // otherwise empty /dev; FILE appears as /proc/tty/driver/usbserial, and
 // without it the list does not exist. As root only the mount namespace is
@@ -25,6 +27,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+extern char** environ;
 
 namespace {
 
@@ -114,6 +118,10 @@ int main(int argc, char** argv) {
         return kSandboxFailed;
     }
 
+    // Opened first: the program may live under the /tmp about to be covered.
+    const int program = ::open(argv[i + 1], O_PATH | O_CLOEXEC);
+    check(program != -1, std::string("open ") + argv[i + 1]);
+
     enterNamespaces();
     check(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0, "make / private");
 
@@ -137,6 +145,6 @@ int main(int argc, char** argv) {
 
     bind(root + "/tmp", "/tmp");
 
-    ::execv(argv[i + 1], argv + i + 1);
+    ::fexecve(program, argv + i + 1, environ);
     fail(std::string("exec ") + argv[i + 1]);
 }
