@@ -13,9 +13,9 @@
 #include <thread>
 
 #include "cns/CnsErrors.h"
+#include "sim/SimulatedModem.h"
 #include "support/Bytes.h"
 #include "support/Errors.h"
-#include "support/SimulatedModem.h"
 
 namespace {
 

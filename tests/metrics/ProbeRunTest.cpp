@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "cns/CnsObjects.h"
-#include "support/Sandbox.h"
-#include "support/SimulatedModem.h"
+#include "sim/Sandbox.h"
+#include "sim/SimulatedModem.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "support/Sandbox.h"
+#include "sim/Sandbox.h"
 
 #include <fcntl.h>
 #include <signal.h>

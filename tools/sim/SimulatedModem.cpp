@@ -1,4 +1,4 @@
-#include "support/SimulatedModem.h"
+#include "sim/SimulatedModem.h"
 
 #include <poll.h>
 #include <pty.h>
