@@ -14,12 +14,13 @@
 #include <cstddef>
 #include <vector>
 
+#include "card/CnsResults.h"
 #include "cns/CnsImp.h"
 #include "cns/CnsObjects.h"
 #include "cns/CnsPacketData.h"
 
 class WirelessCard {
-  public:
+public:
     WirelessCard();
     // Leaves the port open: only closeCard() closes it.
     ~WirelessCard() = default;
@@ -49,17 +50,39 @@ class WirelessCard {
     short getRssi();
     unsigned short getRoamingStatus();
 
+    // Further queries: each one transaction, then fixed-offset reads.
+    bool isModemActivated();
+    unsigned short getServiceIndication();
+    bool getHybridMode();
+    unsigned short getHDRServiceState();
+    unsigned short getHDRRoamStatus();
+    void getHDRMiscNotificationStatus(CnsResults::CndQueryResult_HDRMiscNoticationStatus& status);
+    unsigned short getBandClass();
+    // `first` for band class 0, `second` for band class 1.
+    short getBandClass(bool& first, bool& second);
+    // 0 or 1 for those band classes, -1 for any other.
+    int getBandClassType();
+    void getRssiEcloForCDMAndHDR(unsigned short& cdmaRssi, unsigned short& cdmaEcio,
+                                 unsigned short& hdrRssi, unsigned short& hdrEcio);
+    void getRssiEcloForCDMAndHDR(CnsResults::CnsQueryResultRSSI_Eclo_CDMA_HDR& result);
+    // 0xFFFF when the reply does not carry the modem type.
+    unsigned short getModemType();
+    const char* getModemTypeName();
+
+    void setHDRHybridPreference(bool preference);
+
     bool isOpen() const { return fd >= 0; }
     const std::vector<unsigned char>& lastReply() const { return queryResult; }
     const CnsPacketData& lastReplyHeader() const { return cnsPacket; }
 
-  private:
+private:
     enum class ReplyWait { Readable, TimedOut, Failed };
 
     ReplyWait waitForReply() const;
     std::size_t readAvailable(unsigned char* buffer, std::size_t size) const;
     void storeReply(const unsigned char* bytes, std::size_t count);
     void requireReplyBytes(int offset, std::size_t count) const;
+    unsigned short query16(CnsObjects::CnsObjectTypes object);
     [[noreturn]] void failToOpen(const char* path);
 
     int fd;

@@ -27,6 +27,9 @@ constexpr std::size_t kHeaderSize = 15;
 // closing flag at offset 16.
 constexpr int kGetRequestSize = 17;
 constexpr int kGetClosingFlagOffset = 16;
+// A set request carries a 2-byte parameter (escaped) and its closing flag.
+constexpr int kSetParameterSize = 2;
+constexpr int kSetRequestSize = 18;
 // The length word counts from the object id to the end of the parameter.
 constexpr unsigned short kLengthWithoutParameter = 10;
 

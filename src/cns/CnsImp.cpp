@@ -37,12 +37,16 @@ void CnsImp::setDefaultValues(unsigned char* frame, int size) const {
     if (size < kGetRequestSize) {
         return;
     }
-    frame[0] = kFlag;
+    writeHeader(frame, kLengthWithoutParameter);
     frame[kGetClosingFlagOffset] = kFlag;
+}
+
+void CnsImp::writeHeader(unsigned char* frame, unsigned short lengthWord) const {
+    frame[0] = kFlag;
+    put16IntoBuffer_BigEnd(lengthWord, frame, kLengthOffset);
     frame[kMessageIdOffset] = messageId;
-    frame[kOperationTypeOffset] = operationType;
-    put16IntoBuffer_BigEnd(kLengthWithoutParameter, frame, kLengthOffset);
     put16IntoBuffer_BigEnd(cnsObjectId, frame, kObjectIdOffset);
+    frame[kOperationTypeOffset] = operationType;
 }
 
 void CnsImp::put16IntoBuffer_BigEnd(unsigned short value, unsigned char* buffer, int offset) const {
@@ -63,4 +67,61 @@ void CnsImp::getCnsPacketWithCnsParameter(std::vector<unsigned char> reply,
         }
         out.push_back(value);
     }
+}
+
+namespace {
+
+bool needsEscape(unsigned char b) {
+    return b == kFlag || b == kEscape;
+}
+
+}  // namespace
+
+unsigned char* CnsImp::getCnsDataForSet(unsigned short value, int& size) {
+    const unsigned char parameter[kSetParameterSize] = {static_cast<unsigned char>(value >> 8),
+                                                        static_cast<unsigned char>(value & 0xFF)};
+    const int escapes = needsEscape(parameter[0]) + needsEscape(parameter[1]);
+    const int frameSize = kSetRequestSize + escapes;
+    operationType = kOperationSet;
+    auto frame = std::make_unique<unsigned char[]>(frameSize);  // zero-filled
+    // Both length fields count the parameter unescaped.
+    writeHeader(frame.get(), kLengthWithoutParameter + kSetParameterSize);
+    frame[kParameterLengthOffset] = kSetParameterSize;
+    int at = kParameterOffset;
+    for (const unsigned char b : parameter) {
+        if (needsEscape(b)) {
+            frame[at++] = kEscape;
+            frame[at++] = b ^ kEscapeXor;
+        } else {
+            frame[at++] = b;
+        }
+    }
+    frame[at] = kFlag;
+    size = frameSize;
+    return frame.release();
+}
+
+std::vector<unsigned char> CnsImp::parseOutReturnBody(const unsigned char* frame,
+                                                      unsigned int length) const {
+    std::vector<unsigned char> body;
+    if (length <= static_cast<unsigned int>(kParameterLengthOffset)) {
+        return body;  // not even the parameter length is there
+    }
+    const std::size_t declared = frame[kParameterLengthOffset];
+    for (unsigned int at = kParameterOffset;
+         at < length && frame[at] != kFlag && body.size() < declared; ++at) {
+        unsigned char value = frame[at];
+        if (CnsOperations::isEscapeValue(value)) {
+            if (++at == length) {
+                break;  // the escaped byte never came
+            }
+            value = CnsOperations::getEscapedValue(frame[at]);
+        }
+        body.push_back(value);
+    }
+    return body;
+}
+
+std::vector<unsigned char> CnsImp::parseOutReturnBody(std::vector<unsigned char> frame) const {
+    return parseOutReturnBody(frame.data(), static_cast<unsigned int>(frame.size()));
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 class CnsImp {
-  public:
+public:
     CnsImp();
     virtual ~CnsImp() = default;
 
@@ -28,7 +28,20 @@ class CnsImp {
     void getCnsPacketWithCnsParameter(std::vector<unsigned char> reply,
                                       std::vector<unsigned char>& out);
 
-  private:
+    // A set request carrying `value`, 18 bytes plus one per escaped byte;
+    // `size` receives its length. Leaves the operation type at set.
+    unsigned char* getCnsDataForSet(unsigned short value, int& size);
+
+    // The unescaped parameter of a raw (still escaped) reply: at most the
+    // declared parameter length, up to the closing flag, never beyond
+    // `length` bytes.
+    std::vector<unsigned char> parseOutReturnBody(const unsigned char* frame,
+                                                  unsigned int length) const;
+    std::vector<unsigned char> parseOutReturnBody(std::vector<unsigned char> frame) const;
+
+private:
+    void writeHeader(unsigned char* frame, unsigned short lengthWord) const;
+
     unsigned char messageId;
     unsigned short cnsObjectId;
     unsigned char operationType;

@@ -6,7 +6,7 @@
 #pragma once
 
 class CnsOperations {
-  public:
+public:
     static bool isEscapeValue(unsigned char b);
     static unsigned char getEscapedValue(unsigned char b);
 

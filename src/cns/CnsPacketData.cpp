@@ -1,5 +1,7 @@
 #include "cns/CnsPacketData.h"
 
+#include <utility>
+
 #include "cns/CnsErrors.h"
 #include "cns/CnsFrame.h"
 
@@ -21,6 +23,11 @@ void CnsPacketData::populateCnsPacket(std::vector<unsigned char> frame, CnsPacke
     out.setOperationType(bytes[kOperationTypeOffset]);
     out.setApplicationId(bytes[kApplicationIdOffset]);
     out.setPacketData(std::move(frame));
+}
+
+void CnsPacketData::populateCnsPacket(const unsigned char* bytes, unsigned int count,
+                                      CnsPacketData& out) {
+    populateCnsPacket(std::vector<unsigned char>(bytes, bytes + count), out);
 }
 
 bool CnsPacketData::isError() const {

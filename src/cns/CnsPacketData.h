@@ -10,13 +10,16 @@
 #include "cns/CnsOperations.h"
 
 class CnsPacketData {
-  public:
+public:
     CnsPacketData() = default;
     virtual ~CnsPacketData() = default;
 
     // Decodes an unescaped reply into `out`; throws CnsErrors::UNUSABLE_REPLY,
     // leaving `out` untouched, when the reply is shorter than its 15-byte header.
     static void populateCnsPacket(std::vector<unsigned char> frame, CnsPacketData& out);
+    // The same for `count` raw bytes; they are not unescaped.
+    static void populateCnsPacket(const unsigned char* bytes, unsigned int count,
+                                  CnsPacketData& out);
 
     bool isError() const;
 

@@ -7,7 +7,7 @@
 #pragma once
 
 class MetricsFile {
-  public:
+public:
     MetricsFile() = default;
     ~MetricsFile();
     MetricsFile(const MetricsFile&) = delete;
@@ -19,7 +19,7 @@ class MetricsFile {
     bool writeLine(long value);
     bool close();
 
-  private:
+private:
     bool fail(const char* what);
 
     int fd = -1;

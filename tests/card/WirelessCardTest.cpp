@@ -44,7 +44,7 @@ Bytes getRequestFor(unsigned short object) {
 }
 
 class WirelessCardTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override { ASSERT_NO_THROW(card.openCard(modem.devicePath().c_str())); }
     void TearDown() override {
         if (card.isOpen()) {

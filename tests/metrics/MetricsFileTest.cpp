@@ -15,7 +15,7 @@
 namespace {
 
 class MetricsFileTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         char pattern[] = "/tmp/metrics-file-test.XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr) << std::strerror(errno);

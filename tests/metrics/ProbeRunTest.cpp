@@ -33,7 +33,7 @@ constexpr const char* kOtherDevicesOnly = R"(usbserinfo:1.0 driver:2.0
 constexpr auto kRunBound = 2500ms;
 
 class ProbeRunTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         const std::string reason = ProbeSandbox::unavailableReason();
         if (!reason.empty()) {

@@ -19,7 +19,7 @@ struct ProbeRun {
 };
 
 class ProbeSandbox {
-  public:
+public:
     ProbeSandbox();
     ~ProbeSandbox();
     ProbeSandbox(const ProbeSandbox&) = delete;
@@ -39,7 +39,7 @@ class ProbeSandbox {
     // Runs the probe under test.
     ProbeRun runProbe(std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
 
-  private:
+private:
     std::string root;
     bool hasDriverList = false;
     std::vector<std::string> deviceOptions;

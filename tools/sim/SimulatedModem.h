@@ -24,7 +24,7 @@ Bytes replyFrame(unsigned short object, unsigned char operation, const Bytes& pa
 Bytes value16(unsigned short value);
 
 class SimulatedModem {
-  public:
+public:
     struct Answer {
         Bytes bytes;  // written as they are; empty: stay mute
         std::chrono::milliseconds delay{0};
@@ -54,7 +54,7 @@ class SimulatedModem {
     // Every request frame received so far, in order.
     std::vector<Bytes> requests() const;
 
-  private:
+private:
     void serve();
     void handleInput(const unsigned char* bytes, std::size_t count);
     void respond(const Bytes& request);
