@@ -15,6 +15,7 @@
 #include "cns/CnsErrors.h"
 #include "sim/SimulatedModem.h"
 #include "support/Bytes.h"
+#include "support/CardFixture.h"
 #include "support/Errors.h"
 
 namespace {
@@ -23,47 +24,7 @@ using namespace CnsObjects;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-Bytes getRequestFor(unsigned short object) {
-    return {0x7E,
-            0x00,
-            0x0A,
-            0x2B,
-            0x00,
-            static_cast<unsigned char>(object >> 8),
-            static_cast<unsigned char>(object),
-            0x01,
-            0x00,
-            0x00,
-            0x00,
-            0x00,
-            0x00,
-            0x00,
-            0x00,
-            0x00,
-            0x7E};
-}
-
-class WirelessCardTest : public testing::Test {
-protected:
-    void SetUp() override { ASSERT_NO_THROW(card.openCard(modem.devicePath().c_str())); }
-    void TearDown() override {
-        if (card.isOpen()) {
-            card.closeCard();
-        }
-    }
-
-    // Runs `call`, returning what it threw and what it wrote on standard error.
-    template <typename Call>
-    std::optional<CnsErrors::ReturnErrors> run(Call&& call, std::string& stderrText) {
-        testing::internal::CaptureStderr();
-        const auto error = thrownError(call);
-        stderrText = testing::internal::GetCapturedStderr();
-        return error;
-    }
-
-    SimulatedModem modem;
-    WirelessCard card;
-};
+using WirelessCardTest = CardOnSimulatedModem;
 
 TEST_F(WirelessCardTest, PortIsRawNonCanonicalWithHardwareFlowControl) {
     const int fd = ::open(modem.devicePath().c_str(), O_RDWR | O_NOCTTY);

@@ -112,9 +112,7 @@ const Bytes kHeader = {0x7E, 0x00, 0x0C, 0x2B, 0x00, 0x10, 0x01, 0x02,
                        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02};
 
 Bytes withHeader(const Bytes& tail) {
-    Bytes frame = kHeader;
-    frame.insert(frame.end(), tail.begin(), tail.end());
-    return frame;
+    return concat(kHeader, tail);
 }
 
 INSTANTIATE_TEST_SUITE_P(

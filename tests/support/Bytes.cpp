@@ -40,3 +40,9 @@ testing::AssertionResult sameBytes(const Bytes& expected, const unsigned char* a
 testing::AssertionResult sameBytes(const Bytes& expected, const Bytes& actual) {
     return sameBytes(expected, actual.data(), actual.size());
 }
+
+Bytes concat(const Bytes& head, const Bytes& tail) {
+    Bytes joined = head;
+    joined.insert(joined.end(), tail.begin(), tail.end());
+    return joined;
+}

@@ -14,3 +14,6 @@ testing::AssertionResult sameBytes(const Bytes& expected, const unsigned char* a
 testing::AssertionResult sameBytes(const Bytes& expected, const Bytes& actual);
 
 std::string hex(const Bytes& bytes);
+
+// `head` followed by `tail`.
+Bytes concat(const Bytes& head, const Bytes& tail);
