@@ -1,0 +1,30 @@
+# The device: 32-bit big-endian ARM with uClibc, from a Buildroot-style
+# toolchain. QUORVEX_TOOLCHAIN_PREFIX is the compilers' path and name prefix,
+# QUORVEX_SYSROOT the target's staging directory (optional):
+#   cmake -S . -B build-device -DCMAKE_TOOLCHAIN_FILE=cmake/armeb-linux-uclibcgnueabi.cmake \
+#     -DQUORVEX_TOOLCHAIN_PREFIX=/opt/armeb/bin/armeb-linux-uclibcgnueabi- \
+#     -DCMAKE_BUILD_TYPE=MinSizeRel -DQUORVEX_BUILD_TESTS=OFF
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR armeb)
+
+set(QUORVEX_TOOLCHAIN_PREFIX "armeb-linux-uclibcgnueabi-" CACHE STRING
+    "Path and name prefix of the cross compilers")
+set(QUORVEX_SYSROOT "" CACHE PATH "The target's staging directory")
+# try_compile projects see the same prefix.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUORVEX_TOOLCHAIN_PREFIX QUORVEX_SYSROOT)
+
+set(CMAKE_C_COMPILER ${QUORVEX_TOOLCHAIN_PREFIX}gcc)
+set(CMAKE_CXX_COMPILER ${QUORVEX_TOOLCHAIN_PREFIX}g++)
+if(QUORVEX_SYSROOT)
+  set(CMAKE_SYSROOT ${QUORVEX_SYSROOT})
+  set(CMAKE_FIND_ROOT_PATH ${QUORVEX_SYSROOT})
+endif()
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+option(QUORVEX_STATIC "Link statically" OFF)
+if(QUORVEX_STATIC)
+  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+endif()
