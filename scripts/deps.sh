@@ -18,5 +18,10 @@ ensure_packages() {
     }
 }
 
-# The packages of the native build and its tests.
+# The native build and its tests.
 NATIVE_PACKAGES="cmake make g++ libgtest-dev"
+# 32-bit big-endian MIPS under qemu-user, GoogleTest from its sources.
+MIPS_PACKAGES="g++-mips-linux-gnu qemu-user-static googletest"
+# libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer.
+FUZZ_PACKAGES="clang-14 libclang-rt-14-dev"
+MEMCHECK_PACKAGES="valgrind"

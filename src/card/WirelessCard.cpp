@@ -10,11 +10,11 @@
 #include <memory>
 #include <string>
 
+#include "card/CardReply.h"
 #include "card/Diagnostics.h"
 #include "card/PortDiscovery.h"
 #include "cns/CnsErrors.h"
 #include "cns/CnsFrame.h"
-#include "cns/CnsOperations.h"
 
 using Diagnostics::reportLine;
 using Diagnostics::reportSystemError;
@@ -192,27 +192,11 @@ std::size_t WirelessCard::readAvailable(unsigned char* buffer, std::size_t size)
 }
 
 void WirelessCard::storeReply(const unsigned char* bytes, std::size_t count) {
-    try {
-        CnsImp().getCnsPacketWithCnsParameter({bytes, bytes + count}, queryResult);
-        CnsPacketData::populateCnsPacket(queryResult, cnsPacket);
-    } catch (const CnsErrors::ReturnErrors&) {
-        reportLine("Unusable reply of " + std::to_string(count) +
-                   " bytes: shorter than its header or cut inside an escape pair.");
-        throw;
-    }
-}
-
-void WirelessCard::requireReplyBytes(int offset, std::size_t count) const {
-    if (offset < 0 || queryResult.size() < static_cast<std::size_t>(offset) + count) {
-        reportLine("Reply of " + std::to_string(queryResult.size()) +
-                   " bytes holds no value at offset " + std::to_string(offset) + ".");
-        throw CnsErrors::UNUSABLE_REPLY;
-    }
+    CardReply::store(bytes, count, queryResult, cnsPacket);
 }
 
 unsigned short WirelessCard::get16ValFromQueryResult(int offset) const {
-    requireReplyBytes(offset, sizeof(unsigned short));
-    return CnsOperations::get16BigEndian(queryResult.data() + offset);
+    return CardReply::value16(queryResult, offset);
 }
 
 unsigned short WirelessCard::get16ValFromQueryResult() const {
@@ -220,8 +204,7 @@ unsigned short WirelessCard::get16ValFromQueryResult() const {
 }
 
 unsigned int WirelessCard::get32ValFromQueryResult(int offset) const {
-    requireReplyBytes(offset, sizeof(unsigned int));
-    return CnsOperations::get32BigEndian(queryResult.data() + offset);
+    return CardReply::value32(queryResult, offset);
 }
 
 unsigned short WirelessCard::query16(CnsObjects::CnsObjectTypes object) {
@@ -305,8 +288,8 @@ void WirelessCard::getRssiEcloForCDMAndHDR(CnsResults::CnsQueryResultRSSI_Eclo_C
 
 unsigned short WirelessCard::getModemType() {
     sendToCard(CnsObjects::OBJ_MODEM_TYPE);
-    requireReplyBytes(CnsFrame::kParameterLengthOffset, 1);
-    const unsigned char parameterLength = queryResult[CnsFrame::kParameterLengthOffset];
+    const unsigned char parameterLength =
+        CardReply::byteAt(queryResult, CnsFrame::kParameterLengthOffset);
     for (const unsigned char carriesType : kModemTypeParameterLengths) {
         if (parameterLength == carriesType) {
             return get16ValFromQueryResult(kModemTypeOffset);

@@ -81,7 +81,6 @@ private:
     ReplyWait waitForReply() const;
     std::size_t readAvailable(unsigned char* buffer, std::size_t size) const;
     void storeReply(const unsigned char* bytes, std::size_t count);
-    void requireReplyBytes(int offset, std::size_t count) const;
     unsigned short query16(CnsObjects::CnsObjectTypes object);
     [[noreturn]] void failToOpen(const char* path);
 

@@ -50,7 +50,7 @@ protected:
         EXPECT_EQ(run.out, "1\n");
         EXPECT_EQ(run.metrics, "");
         EXPECT_EQ(run.exitStatus, 0);
-        EXPECT_LE(run.elapsed, kRunBound);
+        EXPECT_LE(run.elapsed, kRunBound + launcherAllowance());
     }
 
     SimulatedModem modem;

@@ -146,8 +146,28 @@ ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
     return result;
 }
 
+namespace {
+
+std::vector<std::string> probeLauncher() {
+    std::vector<std::string> words;
+    const char* launcher = std::getenv("QUORVEX_PROBE_LAUNCHER");
+    std::istringstream text(launcher != nullptr ? launcher : "");
+    for (std::string word; text >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+}  // namespace
+
+std::chrono::milliseconds launcherAllowance() {
+    return probeLauncher().empty() ? std::chrono::milliseconds(0) : std::chrono::seconds(3);
+}
+
 ProbeRun ProbeSandbox::runProbe(std::chrono::milliseconds limit) const {
-    return run({probePath()}, limit);
+    std::vector<std::string> command = probeLauncher();
+    command.push_back(probePath());
+    return run(command, limit);
 }
 
 std::string ProbeSandbox::unavailableReason() {

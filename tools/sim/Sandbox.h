@@ -36,7 +36,9 @@ public:
 
     ProbeRun run(const std::vector<std::string>& command,
                  std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
-    // Runs the probe under test.
+    // Runs the probe under test, under the launcher named by the environment
+    // variable QUORVEX_PROBE_LAUNCHER (words separated by spaces, e.g. a
+    // valgrind command line) when it is set.
     ProbeRun runProbe(std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
 
 private:
@@ -49,3 +51,5 @@ std::string readFileText(const std::string& path);
 void writeFileText(const std::string& path, const std::string& text);
 // The probe binary under test.
 std::string probePath();
+// The extra time a run of the probe may take under its launcher.
+std::chrono::milliseconds launcherAllowance();

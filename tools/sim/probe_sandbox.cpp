@@ -5,8 +5,9 @@
 //   probe_sandbox --root DIR [--driver-list FILE] [--device NAME=PATH]... -- COMMAND...
 //
 // DIR must hold the directories tmp/ (bound on /tmp) and stage/ (scratch).
-// COMMAND runs from the file it named before the mounts; the programs it
-// starts itself must be reachable inside the sandbox.
+// COMMAND runs by its path, or from the file it named before the mounts when
+// the path is gone (a build under /tmp); the programs it starts itself must be
+// reachable inside the sandbox.
 // Each device PATH (a pseudo-terminal slave) appears as /dev/NAME, on an
 // otherwise empty /dev; FILE appears as /proc/tty/driver/usbserial, and
 // without it the list does not exist. As root only the mount namespace is
@@ -145,6 +146,8 @@ int main(int argc, char** argv) {
 
     bind(root + "/tmp", "/tmp");
 
+    // By path where it is still there (scripts need that), else from the file.
+    ::execv(argv[i + 1], argv + i + 1);
     ::fexecve(program, argv + i + 1, environ);
     fail(std::string("exec ") + argv[i + 1]);
 }

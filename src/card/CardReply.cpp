@@ -1,0 +1,51 @@
+#include "card/CardReply.h"
+
+#include <string>
+
+#include "card/Diagnostics.h"
+#include "cns/CnsErrors.h"
+#include "cns/CnsImp.h"
+#include "cns/CnsOperations.h"
+
+namespace CardReply {
+
+namespace {
+
+void require(const std::vector<unsigned char>& queryResult, int offset, std::size_t count) {
+    if (offset < 0 || queryResult.size() < static_cast<std::size_t>(offset) + count) {
+        Diagnostics::reportLine("Reply of " + std::to_string(queryResult.size()) +
+                                " bytes holds no value at offset " + std::to_string(offset) + ".");
+        throw CnsErrors::UNUSABLE_REPLY;
+    }
+}
+
+}  // namespace
+
+void store(const unsigned char* bytes, std::size_t count, std::vector<unsigned char>& queryResult,
+           CnsPacketData& header) {
+    try {
+        CnsImp().getCnsPacketWithCnsParameter({bytes, bytes + count}, queryResult);
+        CnsPacketData::populateCnsPacket(queryResult, header);
+    } catch (const CnsErrors::ReturnErrors&) {
+        Diagnostics::reportLine("Unusable reply of " + std::to_string(count) +
+                                " bytes: shorter than its header or cut inside an escape pair.");
+        throw;
+    }
+}
+
+unsigned char byteAt(const std::vector<unsigned char>& queryResult, int offset) {
+    require(queryResult, offset, 1);
+    return queryResult[static_cast<std::size_t>(offset)];
+}
+
+unsigned short value16(const std::vector<unsigned char>& queryResult, int offset) {
+    require(queryResult, offset, sizeof(unsigned short));
+    return CnsOperations::get16BigEndian(queryResult.data() + offset);
+}
+
+unsigned int value32(const std::vector<unsigned char>& queryResult, int offset) {
+    require(queryResult, offset, sizeof(unsigned int));
+    return CnsOperations::get32BigEndian(queryResult.data() + offset);
+}
+
+}  // namespace CardReply

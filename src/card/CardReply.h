@@ -1,0 +1,24 @@
+// The card's last reply: unescaping it into the query result, decoding its
+// header, and reading values from it without ever reading past it. A reply
+// that cannot serve is reported on standard error and thrown as
+// CnsErrors::UNUSABLE_REPLY.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "cns/CnsPacketData.h"
+
+namespace CardReply {
+
+// Appends the unescaped `count` bytes to `queryResult` and decodes its header
+// into `header`.
+void store(const unsigned char* bytes, std::size_t count, std::vector<unsigned char>& queryResult,
+           CnsPacketData& header);
+
+unsigned char byteAt(const std::vector<unsigned char>& queryResult, int offset);
+// Big-endian numbers from `offset` on.
+unsigned short value16(const std::vector<unsigned char>& queryResult, int offset);
+unsigned int value32(const std::vector<unsigned char>& queryResult, int offset);
+
+}  // namespace CardReply
