@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<unsigned char> queryResult;
     CnsPacketData header;
     try {
-        CardReply::store(data, size, queryResult, header);
+        CardReply::unescape(data, size, queryResult);
+        CardReply::decode(queryResult, header);
     } catch (CnsErrors::ReturnErrors error) {
         checkThat(error == CnsErrors::UNUSABLE_REPLY);
         return 0;

@@ -21,14 +21,23 @@ void require(const std::vector<unsigned char>& queryResult, int offset, std::siz
 
 }  // namespace
 
-void store(const unsigned char* bytes, std::size_t count, std::vector<unsigned char>& queryResult,
-           CnsPacketData& header) {
+void unescape(const unsigned char* bytes, std::size_t count,
+              std::vector<unsigned char>& queryResult) {
     try {
         CnsImp().getCnsPacketWithCnsParameter({bytes, bytes + count}, queryResult);
-        CnsPacketData::populateCnsPacket(queryResult, header);
     } catch (const CnsErrors::ReturnErrors&) {
         Diagnostics::reportLine("Unusable reply of " + std::to_string(count) +
-                                " bytes: shorter than its header or cut inside an escape pair.");
+                                " bytes: cut inside an escape pair.");
+        throw;
+    }
+}
+
+void decode(const std::vector<unsigned char>& queryResult, CnsPacketData& header) {
+    try {
+        CnsPacketData::populateCnsPacket(queryResult, header);
+    } catch (const CnsErrors::ReturnErrors&) {
+        Diagnostics::reportLine("Unusable reply of " + std::to_string(queryResult.size()) +
+                                " bytes: shorter than its header.");
         throw;
     }
 }

@@ -11,10 +11,11 @@
 
 namespace CardReply {
 
-// Appends the unescaped `count` bytes to `queryResult` and decodes its header
-// into `header`.
-void store(const unsigned char* bytes, std::size_t count, std::vector<unsigned char>& queryResult,
-           CnsPacketData& header);
+// Appends the `count` bytes of a reply, unescaped, to `queryResult`.
+void unescape(const unsigned char* bytes, std::size_t count,
+              std::vector<unsigned char>& queryResult);
+// Decodes the header of the unescaped reply into `header`.
+void decode(const std::vector<unsigned char>& queryResult, CnsPacketData& header);
 
 unsigned char byteAt(const std::vector<unsigned char>& queryResult, int offset);
 // Big-endian numbers from `offset` on.

@@ -126,6 +126,7 @@ void WirelessCard::sendToCard(unsigned char* frame, int length) {
         reportSystemError("Error writing ");
         return;
     }
+    showFrame(FrameDirection::Request, frame, static_cast<std::size_t>(length));
     const ReplyWait wait = waitForReply();
     if (wait == ReplyWait::Failed) {
         return;
@@ -137,6 +138,7 @@ void WirelessCard::sendToCard(unsigned char* frame, int length) {
         reportLine("No data was returned by query.");
         throw CnsErrors::NO_DATA_RETURNED;
     }
+    showFrame(FrameDirection::Reply, buffer.data(), received);
     storeReply(buffer.data(), received);
     if (cnsPacket.isError()) {
         reportLine(std::to_string(static_cast<short>(cnsPacket.cnsObjectId)) +
@@ -192,7 +194,9 @@ std::size_t WirelessCard::readAvailable(unsigned char* buffer, std::size_t size)
 }
 
 void WirelessCard::storeReply(const unsigned char* bytes, std::size_t count) {
-    CardReply::store(bytes, count, queryResult, cnsPacket);
+    CardReply::unescape(bytes, count, queryResult);
+    showFrame(FrameDirection::UnescapedReply, queryResult.data(), queryResult.size());
+    CardReply::decode(queryResult, cnsPacket);
 }
 
 unsigned short WirelessCard::get16ValFromQueryResult(int offset) const {

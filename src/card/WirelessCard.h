@@ -21,6 +21,12 @@
 
 class WirelessCard {
 public:
+    // Sees the frames of every transaction: the request once written, the
+    // reply as read, and the reply unescaped. None is set by default.
+    enum class FrameDirection { Request, Reply, UnescapedReply };
+    using FrameObserver = void (*)(void* context, FrameDirection direction,
+                                   const unsigned char* bytes, std::size_t count);
+
     WirelessCard();
     // Leaves the port open: only closeCard() closes it.
     ~WirelessCard() = default;
@@ -71,6 +77,11 @@ public:
 
     void setHDRHybridPreference(bool preference);
 
+    void observeFrames(FrameObserver observer, void* context) {
+        frameObserver = observer;
+        frameObserverContext = context;
+    }
+
     bool isOpen() const { return fd >= 0; }
     const std::vector<unsigned char>& lastReply() const { return queryResult; }
     const CnsPacketData& lastReplyHeader() const { return cnsPacket; }
@@ -83,8 +94,15 @@ private:
     void storeReply(const unsigned char* bytes, std::size_t count);
     unsigned short query16(CnsObjects::CnsObjectTypes object);
     [[noreturn]] void failToOpen(const char* path);
+    void showFrame(FrameDirection direction, const unsigned char* bytes, std::size_t count) const {
+        if (frameObserver != nullptr) {
+            frameObserver(frameObserverContext, direction, bytes, count);
+        }
+    }
 
     int fd;
     std::vector<unsigned char> queryResult;
     CnsPacketData cnsPacket;
+    FrameObserver frameObserver = nullptr;
+    void* frameObserverContext = nullptr;
 };

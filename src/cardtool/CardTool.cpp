@@ -1,0 +1,94 @@
+#include "cardtool/CardTool.h"
+
+#include "card/PortDiscovery.h"
+#include "card/WirelessCard.h"
+#include "cardtool/CardState.h"
+#include "cardtool/CardToolOptions.h"
+#include "cardtool/FrameTrace.h"
+#include "cardtool/StateFormat.h"
+#include "cns/CnsErrors.h"
+
+namespace CardTool {
+
+namespace {
+
+constexpr const char* kName = "quorvexcard: ";
+
+// The card's port, open for the life of this object; closed on every road
+// out, so the tool never leaves it open. Throws what openCard throws.
+class OpenPort {
+public:
+    OpenPort(WirelessCard& card, const std::optional<std::string>& device) : card(card) {
+        if (device) {
+            card.openCard(device->c_str());
+        } else {
+            card.openCard();
+        }
+    }
+    ~OpenPort() { card.closeCard(); }
+    OpenPort(const OpenPort&) = delete;
+    OpenPort& operator=(const OpenPort&) = delete;
+
+private:
+    WirelessCard& card;
+};
+
+std::string format(const CardState& state, const Options& options) {
+    return options.json ? formatJson(state) : formatText(state);
+}
+
+int showState(WirelessCard& card, const Options& options, std::ostream& out) {
+    const CardState state = collectCardState(card);
+    out << format(state, options) << std::flush;
+    return everyQueryAnswered(state) ? kAllAnswered : kQueryFailed;
+}
+
+int setHybrid(WirelessCard& card, const Options& options, std::ostream& out, std::ostream& err) {
+    const bool on = *options.hybridPreference;
+    const std::string setFailure = sendHybridPreference(card, on);
+    if (!setFailure.empty()) {
+        err << kName << "setting hybrid mode failed: " << setFailure << std::endl;
+    }
+    // Read back even when the setting failed: the mode in force is worth seeing.
+    const HybridMode mode = readHybridMode(card);
+    if (setFailure.empty() && mode.on && *mode.on != on) {
+        err << kName << "the modem kept hybrid mode " << (on ? "off" : "on") << std::endl;
+    }
+    out << format(mode.state, options) << std::flush;
+    return setFailure.empty() && mode.on == on ? kAllAnswered : kQueryFailed;
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    const ParsedOptions parsed = parseOptions(arguments);
+    if (!parsed.error.empty()) {
+        err << kName << parsed.error << "\nTry 'quorvexcard --help'." << std::endl;
+        return kUsageError;
+    }
+    const Options& options = parsed.options;
+    if (options.help) {
+        out << kUsage << std::flush;
+        return kAllAnswered;
+    }
+    if (!options.device && PortDiscovery::readModemPortText().empty()) {
+        err << kName << "no modem listed in " << PortDiscovery::kDriverListPath
+            << "; name its port with --device" << std::endl;
+        return kNoPort;
+    }
+    WirelessCard card;
+    if (options.trace) {
+        traceFrames(card, err);
+    }
+    try {
+        const OpenPort port(card, options.device);
+        return options.hybridPreference ? setHybrid(card, options, out, err)
+                                        : showState(card, options, out);
+    } catch (const CnsErrors::ReturnErrors&) {
+        // Only the open throws this far: every query catches its own.
+        err << kName << "the modem's port did not open" << std::endl;
+        return kNoPort;
+    }
+}
+
+}  // namespace CardTool

@@ -1,0 +1,20 @@
+// quorvexcard, the field tool: shows the modem's state, or sets its hybrid
+// preference, on the port the driver list names or the one given.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace CardTool {
+
+constexpr int kAllAnswered = 0;
+constexpr int kQueryFailed = 1;
+constexpr int kUsageError = 2;
+constexpr int kNoPort = 3;
+
+// Runs the tool on `arguments` (without the program name) and returns its
+// exit status. The card's own diagnostics go to standard error as usual.
+int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+}  // namespace CardTool

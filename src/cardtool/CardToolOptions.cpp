@@ -1,0 +1,72 @@
+#include "cardtool/CardToolOptions.h"
+
+#include <cstddef>
+
+namespace CardTool {
+
+const char* const kUsage =
+    "Usage: quorvexcard [--device PATH] [--json] [--trace]\n"
+    "       quorvexcard [--device PATH] [--json] [--trace] --set-hybrid on|off\n"
+    "       quorvexcard --help\n"
+    "\n"
+    "Shows the state of the CDMA/HDR modem: type and model, activation, service,\n"
+    "RSSI and Ec/Io, band class, roaming, HDR state and hybrid mode.\n"
+    "\n"
+    "  --device PATH        use this serial port instead of the one found in\n"
+    "                       /proc/tty/driver/usbserial\n"
+    "  --json               print one JSON object instead of labelled lines\n"
+    "  --set-hybrid on|off  set the HDR hybrid preference, then read the hybrid\n"
+    "                       mode back and print it\n"
+    "  --trace              every frame in hex on standard error: '>' request,\n"
+    "                       '<' reply as received, '<=' reply unescaped\n"
+    "  --help, -h           this text\n"
+    "\n"
+    "Exit status: 0 every query answered, 1 some query failed (or the setting\n"
+    "did not take), 2 usage error, 3 no modem port found or it did not open.\n";
+
+namespace {
+
+std::optional<bool> onOrOff(const std::string& word) {
+    if (word == "on") {
+        return true;
+    }
+    if (word == "off") {
+        return false;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
+    ParsedOptions parsed;
+    Options& options = parsed.options;
+    for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
+        const std::string& argument = arguments[i];
+        const bool takesValue = argument == "--device" || argument == "--set-hybrid";
+        if (takesValue && i + 1 == arguments.size()) {
+            parsed.error = "option " + argument + " needs a value";
+        } else if (argument == "--device") {
+            options.device = arguments[++i];
+        } else if (argument == "--set-hybrid") {
+            const std::string& word = arguments[++i];
+            options.hybridPreference = onOrOff(word);
+            if (!options.hybridPreference) {
+                parsed.error = "--set-hybrid takes on or off, not '" + word + "'";
+            }
+        } else if (argument == "--json") {
+            options.json = true;
+        } else if (argument == "--trace") {
+            options.trace = true;
+        } else if (argument == "--help" || argument == "-h") {
+            options.help = true;
+        } else if (argument.rfind('-', 0) == 0) {
+            parsed.error = "unknown option " + argument;
+        } else {
+            parsed.error = "unexpected argument '" + argument + "'";
+        }
+    }
+    return parsed;
+}
+
+}  // namespace CardTool

@@ -1,0 +1,29 @@
+// The command line of quorvexcard: which port, which output, whether to
+// trace frames and whether to change the hybrid preference.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace CardTool {
+
+struct Options {
+    std::optional<std::string> device;  // none: the port the driver list names
+    bool json = false;
+    bool trace = false;
+    std::optional<bool> hybridPreference;  // set by --set-hybrid on|off
+    bool help = false;
+};
+
+struct ParsedOptions {
+    Options options;
+    std::string error;  // empty when the command line is usable
+};
+
+// `arguments` without the program name.
+ParsedOptions parseOptions(const std::vector<std::string>& arguments);
+
+extern const char* const kUsage;
+
+}  // namespace CardTool

@@ -1,0 +1,40 @@
+#include "cardtool/FrameTrace.h"
+
+#include <cstdio>
+#include <string>
+
+namespace CardTool {
+
+namespace {
+
+const char* marker(WirelessCard::FrameDirection direction) {
+    switch (direction) {
+        case WirelessCard::FrameDirection::Request:
+            return ">";
+        case WirelessCard::FrameDirection::Reply:
+            return "<";
+        case WirelessCard::FrameDirection::UnescapedReply:
+            return "<=";
+    }
+    return "?";
+}
+
+void showFrame(void* context, WirelessCard::FrameDirection direction, const unsigned char* bytes,
+               std::size_t count) {
+    std::string line = marker(direction);
+    for (std::size_t i = 0; i < count; ++i) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, " %02X", bytes[i]);
+        line += pair;
+    }
+    // One insertion, so that the line is not torn by the card's own messages.
+    *static_cast<std::ostream*>(context) << line + '\n' << std::flush;
+}
+
+}  // namespace
+
+void traceFrames(WirelessCard& card, std::ostream& trace) {
+    card.observeFrames(showFrame, &trace);
+}
+
+}  // namespace CardTool

@@ -1,0 +1,234 @@
+// quorvexcard against the simulated modem: in process with --device, and
+// as a binary in a private mount namespace for the discovery. Every run
+// checks that the port was closed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+
+#include "cardtool/CardTool.h"
+#include "sim/Sandbox.h"
+#include "support/Bytes.h"
+#include "support/CardFixture.h"
+
+namespace {
+
+using namespace CnsObjects;
+using namespace std::chrono_literals;
+
+constexpr const char* kScriptedState =
+    "Modem type:              60\n"
+    "Model name:              MC5728V\n"
+    "Activated:               yes\n"
+    "Service indication:      2\n"
+    "CDMA RSSI:               -90\n"
+    "CDMA Ec/Io:              8\n"
+    "HDR RSSI:                -80\n"
+    "HDR Ec/Io:               4\n"
+    "Band class:              1\n"
+    "Roaming status:          0\n"
+    "HDR service state:       3\n"
+    "HDR roam status:         65535\n"
+    "HDR notification status: 7\n"
+    "Hybrid mode:             on\n";
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;  // the tool's lines and the card's, in order
+};
+
+int descriptorsOn(const std::string& path) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ignored;
+        count += std::filesystem::read_symlink(entry.path(), ignored) == path;
+    }
+    return count;
+}
+
+class CardToolTest : public testing::Test {
+protected:
+    void SetUp() override {
+        // Parameter length 8 carries the type (0x3C) in parameter bytes 2-3.
+        modem.answer(OBJ_MODEM_TYPE,
+                     SimulatedModem::reply(OBJ_MODEM_TYPE, {0, 0, 0, 0x3C, 0, 0, 0, 0}));
+        modem.answerValue(OBJ_MODEM_ACTIVATED, 1);
+        modem.answerValue(OBJ_SERVICE_INDICATION, 2);
+        modem.answer(OBJ_RSSI_ECIO_CDMA_HDR,
+                     SimulatedModem::reply(OBJ_RSSI_ECIO_CDMA_HDR, {0, 90, 0, 8, 0, 80, 0, 4}));
+        modem.answerValue(OBJ_BAND_CLASS, 1);
+        modem.answerValue(OBJ_ROAMING_STATUS, 0);
+        modem.answerValue(OBJ_HDR_SERVICE_STATE, 3);
+        modem.answerValue(OBJ_HDR_ROAM_STATUS, 0xFFFF);
+        modem.answerValue(OBJ_HDR_MISC_NOTIFICATION_STATUS, 7);
+        modem.answerValue(OBJ_HDR_HYBRID_PREFERENCE, 1);
+    }
+
+    ToolRun run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--device", modem.devicePath()});
+        const int openBefore = descriptorsOn(modem.devicePath());
+        std::ostringstream out;
+        testing::internal::CaptureStderr();
+        const int status = CardTool::run(arguments, out, std::cerr);
+        ToolRun result{status, out.str(), testing::internal::GetCapturedStderr()};
+        EXPECT_EQ(descriptorsOn(modem.devicePath()), openBefore) << "the port was left open";
+        return result;
+    }
+
+    SimulatedModem modem;
+};
+
+TEST_F(CardToolTest, StateAsLabelledLines) {
+    const ToolRun tool = run({});
+    EXPECT_EQ(tool.out, kScriptedState);
+    EXPECT_EQ(tool.err, "");
+    EXPECT_EQ(tool.status, 0);
+}
+
+TEST_F(CardToolTest, MuteQueryIsNamedAndTheOthersGoOn) {
+    modem.answer(OBJ_HDR_SERVICE_STATE, SimulatedModem::mute());
+    const auto start = std::chrono::steady_clock::now();
+    const ToolRun tool = run({});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms);
+    std::string expected = kScriptedState;
+    expected.replace(expected.find("3\n"), 2, "failed: no reply within 1 second\n");
+    EXPECT_EQ(tool.out, expected);
+    EXPECT_EQ(tool.err, "No data was returned by query.\n");
+    EXPECT_EQ(tool.status, 1);
+}
+
+TEST_F(CardToolTest, StateAsJsonWithAnUnusableReply) {
+    // Cut after the first of the four values.
+    Bytes cut = replyFrame(OBJ_RSSI_ECIO_CDMA_HDR, 0x02, {0, 90, 0, 8, 0, 80, 0, 4});
+    cut.resize(17);
+    modem.answer(OBJ_RSSI_ECIO_CDMA_HDR, SimulatedModem::raw(cut));
+    const ToolRun tool = run({"--json"});
+    const std::string unusable = "\"unusable reply\"";
+    EXPECT_EQ(tool.out,
+              "{\"modem_type\": 60, \"model_name\": \"MC5728V\", \"activated\": true, "
+              "\"service_indication\": 2, \"cdma_rssi\": null, \"cdma_ecio\": null, "
+              "\"hdr_rssi\": null, \"hdr_ecio\": null, \"band_class\": 1, \"roaming_status\": 0, "
+              "\"hdr_service_state\": 3, \"hdr_roam_status\": 65535, "
+              "\"hdr_notification_status\": 7, \"hybrid_mode\": true, \"errors\": {"
+              "\"cdma_rssi\": " +
+                  unusable + ", \"cdma_ecio\": " + unusable + ", \"hdr_rssi\": " + unusable +
+                  ", \"hdr_ecio\": " + unusable + "}}\n");
+    EXPECT_EQ(tool.err, "Reply of 17 bytes holds no value at offset 17.\n");
+    EXPECT_EQ(tool.status, 1);
+}
+
+SimulatedModem::Answer hybridModeReply(unsigned short mode) {
+    return SimulatedModem::reply(OBJ_HDR_HYBRID_PREFERENCE, value16(mode));
+}
+
+TEST_F(CardToolTest, SetHybridSendsTheSettingThenReadsTheModeBack) {
+    const Bytes setHeader = {0x7E, 0x00, 0x0C, 0x2B, 0x00, 0x10, 0x6A, 0x03,
+                             0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02};
+    const std::string noReply = "No data was returned by query.\n";
+    const struct {
+        const char* word;
+        Bytes parameter;
+        SimulatedModem::Answer answer;  // to the setting and the read-back alike
+        std::string mode, err;
+        int status;
+    } cases[] = {
+        {"on", {0x00, 0x01}, hybridModeReply(1), "on", "", 0},
+        {"off", {0x00, 0x00}, hybridModeReply(0), "off", "", 0},
+        {"off",
+         {0x00, 0x00},
+         hybridModeReply(1),
+         "on",
+         "quorvexcard: the modem kept hybrid mode on\n",
+         1},
+        {"on",
+         {0x00, 0x01},
+         SimulatedModem::mute(),
+         "failed: no reply within 1 second",
+         noReply + "quorvexcard: setting hybrid mode failed: no reply within 1 second\n" + noReply,
+         1},
+    };
+    for (const auto& c : cases) {
+        const std::size_t before = modem.requests().size();
+        modem.answer(OBJ_HDR_HYBRID_PREFERENCE, c.answer);
+        const ToolRun tool = run({"--set-hybrid", c.word});
+        EXPECT_EQ(tool.out, "Hybrid mode:             " + c.mode + "\n");
+        EXPECT_EQ(tool.err, c.err);
+        EXPECT_EQ(tool.status, c.status);
+        const auto requests = modem.requests();
+        ASSERT_EQ(requests.size(), before + 2);
+        EXPECT_TRUE(sameBytes(concat(setHeader, concat(c.parameter, {0x7E})), requests[before]));
+        EXPECT_TRUE(sameBytes(getRequestFor(OBJ_HDR_HYBRID_PREFERENCE), requests[before + 1]));
+    }
+}
+
+TEST_F(CardToolTest, TraceShowsEachFrameRawAndUnescaped) {
+    // 7E in the parameter travels as 7D 5E.
+    modem.answer(OBJ_HDR_HYBRID_PREFERENCE,
+                 SimulatedModem::reply(OBJ_HDR_HYBRID_PREFERENCE, {0x00, 0x01, 0x7E}));
+    const ToolRun tool = run({"--trace", "--set-hybrid", "on"});
+    const std::string reply =
+        "< 7E 00 0D 2B 00 10 6A 02 00 00 00 00 00 00 03 00 01 7D 5E 7E\n"
+        "<= 7E 00 0D 2B 00 10 6A 02 00 00 00 00 00 00 03 00 01 7E 7E\n";
+    EXPECT_EQ(tool.err, "> 7E 00 0C 2B 00 10 6A 03 00 00 00 00 00 00 02 00 01 7E\n" + reply +
+                            "> 7E 00 0A 2B 00 10 6A 01 00 00 00 00 00 00 00 00 7E\n" + reply);
+    EXPECT_EQ(tool.out, "Hybrid mode:             on\n");
+    EXPECT_EQ(tool.status, 0);
+}
+
+TEST_F(CardToolTest, UsageErrorsHelpAndAPortThatDoesNotOpenAskNothing) {
+    const std::string tryHelp = "\nTry 'quorvexcard --help'.\n";
+    const struct {
+        std::vector<std::string> arguments;  // after --device <the modem>
+        int status;
+        std::string err;
+    } cases[] = {
+        {{"--set-hybrid", "maybe"},
+         2,
+         "quorvexcard: --set-hybrid takes on or off, not 'maybe'" + tryHelp},
+        {{"--device"}, 2, "quorvexcard: option --device needs a value" + tryHelp},
+        {{"--verbose"}, 2, "quorvexcard: unknown option --verbose" + tryHelp},
+        {{"--json", "extra"}, 2, "quorvexcard: unexpected argument 'extra'" + tryHelp},
+        {{"--help"}, 0, ""},
+        {{"--device", "/dev/quorvex-none"},
+         3,
+         "Error opening port /dev/quorvex-none: -1No such file or directory\n"
+         "quorvexcard: the modem's port did not open\n"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun tool = run(c.arguments);
+        EXPECT_EQ(tool.status, c.status) << c.err;
+        EXPECT_EQ(tool.err, c.err);
+        EXPECT_EQ(tool.out.rfind("Usage: quorvexcard", 0) == 0, c.status == 0) << tool.out;
+    }
+    EXPECT_TRUE(modem.requests().empty());
+}
+
+TEST_F(CardToolTest, BinaryFindsTheModemOrSaysThereIsNone) {
+    if (!ProbeSandbox::unavailableReason().empty()) {
+        GTEST_SKIP() << ProbeSandbox::unavailableReason();
+    }
+    const struct {
+        const char* driverList;
+        std::string out, err;
+        int status;
+    } cases[] = {
+        {"0: product:0028 num_ports:1 port:0 path:a\n1: product:0028\n", kScriptedState, "", 0},
+        {"", "",
+         "quorvexcard: no modem listed in /proc/tty/driver/usbserial; name its port with "
+         "--device\n",
+         3},
+    };
+    for (const auto& c : cases) {
+        ProbeSandbox sandbox;
+        sandbox.setDriverList(c.driverList);
+        sandbox.addDevice("ttyUSB1", modem.devicePath());
+        const ProbeRun run = sandbox.run({QUORVEX_CARDTOOL_PATH});
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.exitStatus, c.status);
+    }
+}
+
+}  // namespace
