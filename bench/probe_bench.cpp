@@ -2,8 +2,6 @@
 // simulated modem, alternating with the floor program, inside one sandbox.
 //
 //   probe_bench [RUNS]
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,15 +9,6 @@
 #include "cns/CnsObjects.h"
 #include "sim/Sandbox.h"
 #include "sim/SimulatedModem.h"
-
-namespace {
-
-void copyFile(const std::string& from, const std::string& to) {
-    writeFileText(to, readFileText(from));
-    ::chmod(to.c_str(), 0755);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const std::string runs = argc > 1 ? argv[1] : "300";
@@ -39,10 +28,9 @@ int main(int argc, char** argv) {
     sandbox.addDevice("ttyUSB1", modem.devicePath());
     // The build may live under the /tmp the sandbox replaces: both programs
     // run from copies in the sandbox's own /tmp.
-    copyFile(probePath(), sandbox.tmpDir() + "/probe");
-    copyFile(QUORVEX_FLOOR_PROBE, sandbox.tmpDir() + "/floor_probe");
     const ProbeRun run =
-        sandbox.run({QUORVEX_BENCH_RUNNER, runs, "181", "/tmp/probe", "/tmp/floor_probe"},
+        sandbox.run({QUORVEX_BENCH_RUNNER, runs, "181", sandbox.stageProgram(probePath(), "probe"),
+                     sandbox.stageProgram(QUORVEX_FLOOR_PROBE, "floor_probe")},
                     std::chrono::minutes(10));
     std::fputs(run.out.c_str(), stdout);
     std::fputs(run.err.c_str(), stderr);

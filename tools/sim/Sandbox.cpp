@@ -164,9 +164,21 @@ std::chrono::milliseconds launcherAllowance() {
     return probeLauncher().empty() ? std::chrono::milliseconds(0) : std::chrono::seconds(3);
 }
 
+std::string ProbeSandbox::stageProgram(const std::string& path, const std::string& name) const {
+    const std::string staged = tmpDir() + "/" + name;
+    writeFileText(staged, readFileText(path));
+    if (::chmod(staged.c_str(), 0755) == -1) {
+        throw std::system_error(errno, std::generic_category(), "chmod " + staged);
+    }
+    return "/tmp/" + name;
+}
+
 ProbeRun ProbeSandbox::runProbe(std::chrono::milliseconds limit) const {
     std::vector<std::string> command = probeLauncher();
-    command.push_back(probePath());
+    // A launcher opens the probe inside the sandbox, where a build under
+    // /tmp is out of sight.
+    command.push_back(command.empty() ? probePath()
+                                      : stageProgram(probePath(), "probe-under-test"));
     return run(command, limit);
 }
 

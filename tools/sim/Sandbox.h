@@ -33,6 +33,9 @@ public:
     void addDevice(const std::string& name, const std::string& path);
     // The directory the sandbox shows as /tmp.
     std::string tmpDir() const { return root + "/tmp"; }
+    // Copies a program into the sandbox's /tmp as `name`, for programs that
+    // run inside it by path; returns the path they see.
+    std::string stageProgram(const std::string& path, const std::string& name) const;
 
     ProbeRun run(const std::vector<std::string>& command,
                  std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
