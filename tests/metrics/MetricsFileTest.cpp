@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "sim/Sandbox.h"
 
 namespace {
 
@@ -24,15 +24,6 @@ protected:
     }
     void TearDown() override { ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0); }
 
-    std::string contents(const std::string& file) const {
-        std::ifstream in(file);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    void writeFile(const std::string& file, const std::string& text) const {
-        std::ofstream(file) << text;
-    }
     // Opens `path`, returning whether it opened and what went to standard error.
     bool openReporting(MetricsFile& metrics, std::string& errors) const {
         testing::internal::CaptureStderr();
@@ -49,34 +40,34 @@ TEST_F(MetricsFileTest, WritesDecimalLines) {
     MetricsFile metrics;
     ASSERT_TRUE(metrics.open(path.c_str()));
     EXPECT_TRUE(metrics.writeLine(-75));
-    EXPECT_EQ(contents(path), "-75\n") << "each line reaches the file at once";
+    EXPECT_EQ(readFileText(path), "-75\n") << "each line reaches the file at once";
     EXPECT_TRUE(metrics.writeLine(-32768));
     EXPECT_TRUE(metrics.writeLine(1));
     EXPECT_TRUE(metrics.close());
-    EXPECT_EQ(contents(path), "-75\n-32768\n1\n");
+    EXPECT_EQ(readFileText(path), "-75\n-32768\n1\n");
     struct stat status;
     ASSERT_EQ(::stat(path.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0644u);
 }
 
 TEST_F(MetricsFileTest, OldContentIsGoneAtOpen) {
-    writeFile(path, "-80\n0\nleftover from an older format\n");
+    writeFileText(path, "-80\n0\nleftover from an older format\n");
     MetricsFile metrics;
     ASSERT_TRUE(metrics.open(path.c_str()));
-    EXPECT_EQ(contents(path), "");
+    EXPECT_EQ(readFileText(path), "");
     EXPECT_TRUE(metrics.writeLine(1));
     EXPECT_TRUE(metrics.close());
-    EXPECT_EQ(contents(path), "1\n");
+    EXPECT_EQ(readFileText(path), "1\n");
 }
 
 TEST_F(MetricsFileTest, SymbolicLinkIsNeitherFollowedNorReplaced) {
     const std::string target = dir + "/precious";
-    writeFile(target, "keep me\n");
+    writeFileText(target, "keep me\n");
     ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
     MetricsFile metrics;
     std::string errors;
     EXPECT_FALSE(openReporting(metrics, errors));
-    EXPECT_EQ(contents(target), "keep me\n");
+    EXPECT_EQ(readFileText(target), "keep me\n");
     EXPECT_EQ(errors,
               "Error opening metrics file " + path + ": Too many levels of symbolic links\n");
     struct stat status;
@@ -95,12 +86,12 @@ TEST_F(MetricsFileTest, DanglingSymbolicLinkCreatesNothing) {
 
 TEST_F(MetricsFileTest, HardLinkedFileIsLeftAlone) {
     const std::string other = dir + "/other-name";
-    writeFile(other, "keep me\n");
+    writeFileText(other, "keep me\n");
     ASSERT_EQ(::link(other.c_str(), path.c_str()), 0);
     MetricsFile metrics;
     std::string errors;
     EXPECT_FALSE(openReporting(metrics, errors));
-    EXPECT_EQ(contents(other), "keep me\n");
+    EXPECT_EQ(readFileText(other), "keep me\n");
     EXPECT_EQ(errors, "Error opening metrics file " + path + ": Operation not permitted\n");
 }
 
@@ -120,9 +111,9 @@ TEST_F(MetricsFileTest, DirectoryIsRefused) {
     EXPECT_EQ(errors, "Error opening metrics file " + path + ": Is a directory\n");
 }
 
-TEST_F(MetricsFileTest, FullDeviceFailsTheWrite) {
-    // /dev/full is no regular file, so it cannot be opened through open();
-    // a write error is simulated by writing after the file was closed.
+TEST_F(MetricsFileTest, FailedWriteIsReported) {
+    // A device that fails writes (/dev/full) is no regular file and is refused
+    // at open, so the failure comes from writing after the file was closed.
     MetricsFile metrics;
     ASSERT_TRUE(metrics.open(path.c_str()));
     ASSERT_TRUE(metrics.close());
