@@ -6,6 +6,7 @@
 #include "cardtool/CardToolOptions.h"
 #include "cardtool/FrameTrace.h"
 #include "cardtool/StateFormat.h"
+#include "cardtool/Watch.h"
 #include "cns/CnsErrors.h"
 
 namespace CardTool {
@@ -82,6 +83,9 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
     }
     try {
         const OpenPort port(card, options.device);
+        if (options.watch) {
+            return watch(card, options, out, err);
+        }
         return options.hybridPreference ? setHybrid(card, options, out, err)
                                         : showState(card, options, out);
     } catch (const CnsErrors::ReturnErrors&) {

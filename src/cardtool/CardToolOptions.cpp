@@ -2,11 +2,15 @@
 
 #include <cstddef>
 
+#include "cardtool/Watch.h"
+
 namespace CardTool {
 
 const char* const kUsage =
     "Usage: quorvexcard [--device PATH] [--json] [--trace]\n"
     "       quorvexcard [--device PATH] [--json] [--trace] --set-hybrid on|off\n"
+    "       quorvexcard [--device PATH] [--json] [--trace] --watch [--interval SECONDS]\n"
+    "                   [--count N]\n"
     "       quorvexcard --help\n"
     "\n"
     "Shows the state of the CDMA/HDR modem: type and model, activation, service,\n"
@@ -19,10 +23,17 @@ const char* const kUsage =
     "                       mode back and print it\n"
     "  --trace              every frame in hex on standard error: '>' request,\n"
     "                       '<' reply as received, '<=' reply unescaped\n"
+    "  --watch              sample the RSSI and Ec/Io values until stopped (Ctrl-C):\n"
+    "                       a live meter on a terminal, one line per sample\n"
+    "                       otherwise (JSON Lines with --json)\n"
+    "  --interval SECONDS   with --watch: from one sample's start to the next,\n"
+    "                       0.1 to 3600 (default 1)\n"
+    "  --count N            with --watch: stop after N samples\n"
     "  --help, -h           this text\n"
     "\n"
     "Exit status: 0 every query answered, 1 some query failed (or the setting\n"
-    "did not take), 2 usage error, 3 no modem port found or it did not open.\n";
+    "did not take; with --watch: no sample answered), 2 usage error, 3 no modem\n"
+    "port found or it did not open.\n";
 
 namespace {
 
@@ -41,9 +52,11 @@ std::optional<bool> onOrOff(const std::string& word) {
 ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
     ParsedOptions parsed;
     Options& options = parsed.options;
+    std::string watchValueGiven;  // --interval or --count, which need --watch
     for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
         const std::string& argument = arguments[i];
-        const bool takesValue = argument == "--device" || argument == "--set-hybrid";
+        const bool takesValue = argument == "--device" || argument == "--set-hybrid" ||
+                                argument == "--interval" || argument == "--count";
         if (takesValue && i + 1 == arguments.size()) {
             parsed.error = "option " + argument + " needs a value";
         } else if (argument == "--device") {
@@ -54,6 +67,11 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
             if (!options.hybridPreference) {
                 parsed.error = "--set-hybrid takes on or off, not '" + word + "'";
             }
+        } else if (argument == "--watch") {
+            options.watch = true;
+        } else if (argument == "--interval" || argument == "--count") {
+            parsed.error = parseWatchValue(argument, arguments[++i], options);
+            watchValueGiven = argument;
         } else if (argument == "--json") {
             options.json = true;
         } else if (argument == "--trace") {
@@ -65,6 +83,11 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
         } else {
             parsed.error = "unexpected argument '" + argument + "'";
         }
+    }
+    if (parsed.error.empty() && !watchValueGiven.empty() && !options.watch) {
+        parsed.error = "option " + watchValueGiven + " goes with --watch";
+    } else if (parsed.error.empty() && options.watch && options.hybridPreference) {
+        parsed.error = "--watch and --set-hybrid do not go together";
     }
     return parsed;
 }

@@ -2,6 +2,7 @@
 // trace frames and whether to change the hybrid preference.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,9 @@ struct Options {
     bool trace = false;
     std::optional<bool> hybridPreference;  // set by --set-hybrid on|off
     bool help = false;
+    bool watch = false;
+    std::chrono::milliseconds interval{1000};  // --interval, with --watch
+    unsigned long count = 0;                   // --count, with --watch; 0: until stopped
 };
 
 struct ParsedOptions {

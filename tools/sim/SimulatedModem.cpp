@@ -125,6 +125,11 @@ void SimulatedModem::answer(unsigned short object, Answer answer) {
     answers[object] = std::move(answer);
 }
 
+void SimulatedModem::answerInTurn(unsigned short object, std::vector<Answer> inTurn) {
+    const std::lock_guard<std::mutex> guard(lock);
+    turns[object] = {std::move(inTurn), 0};
+}
+
 void SimulatedModem::sendUnsolicited(const Bytes& bytes) {
     writeAll(master, bytes);
 }
@@ -183,10 +188,15 @@ void SimulatedModem::respond(const Bytes& request) {
         const std::lock_guard<std::mutex> guard(lock);
         received.push_back(request);
         const auto found = answers.find(object);
-        if (found == answers.end()) {
+        const auto inTurn = turns.find(object);
+        if (inTurn != turns.end() && !inTurn->second.answers.empty()) {
+            Turns& t = inTurn->second;
+            chosen = t.answers[t.next++ % t.answers.size()];
+        } else if (found != answers.end()) {
+            chosen = found->second;
+        } else {
             return;
         }
-        chosen = found->second;
     }
     if (chosen.bytes.empty()) {
         return;

@@ -45,6 +45,9 @@ public:
     const std::string& devicePath() const { return slavePath; }
 
     void answer(unsigned short object, Answer answer);
+    // Answers `object`'s requests with `turns` in order, one per request,
+    // starting over after the last; replaces answer() for that object.
+    void answerInTurn(unsigned short object, std::vector<Answer> turns);
     // Shorthand: a normal reply carrying a 16-bit value.
     void answerValue(unsigned short object, unsigned short value);
 
@@ -65,6 +68,11 @@ private:
     std::atomic<bool> stopping{false};
     mutable std::mutex lock;
     std::map<unsigned short, Answer> answers;
+    struct Turns {
+        std::vector<Answer> answers;
+        std::size_t next = 0;
+    };
+    std::map<unsigned short, Turns> turns;
     std::vector<Bytes> received;
     Bytes pending;
     std::thread server;
