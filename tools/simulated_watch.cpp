@@ -4,13 +4,18 @@
 // modem's pseudo-terminal; Ctrl-C stops it, and its exit status is returned.
 //
 //   simulated_watch [quorvexcard options, e.g. --interval 0.5 --count 20 --json]
+//
+// QUORVEX_WATCH_LAUNCHER (words separated by spaces, e.g. "/usr/bin/time -v")
+// runs the tool under another program.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,8 +42,13 @@ int main(int argc, char** argv) {
     modem.answerInTurn(CnsObjects::OBJ_RSSI_ECIO_CDMA_HDR,
                        driftingSignal(kWalkTurns, kMissEvery, kSeed));
 
-    std::vector<std::string> args = {QUORVEX_CARDTOOL_PATH, "--device", modem.devicePath(),
-                                     "--watch"};
+    std::vector<std::string> args;
+    const char* launcher = std::getenv("QUORVEX_WATCH_LAUNCHER");
+    std::istringstream words(launcher != nullptr ? launcher : "");
+    for (std::string word; words >> word;) {
+        args.push_back(word);
+    }
+    args.insert(args.end(), {QUORVEX_CARDTOOL_PATH, "--device", modem.devicePath(), "--watch"});
     args.insert(args.end(), argv + 1, argv + argc);
     std::vector<char*> argvOut;
     for (auto& arg : args) {

@@ -73,8 +73,8 @@ std::unique_ptr<WatchOutput> makeWatchLog(std::ostream& out, std::ostream& err, 
 }
 
 std::string formatSummary(const SignalStats& stats) {
-    std::string text = "quorvexcard: " + std::to_string(stats.answered) + " samples answered, " +
-                       std::to_string(stats.failed) + " failed\n" + padded("", kLabelWidth) +
+    std::string text = "quorvexcard: samples answered " + std::to_string(stats.answered) +
+                       ", failed " + std::to_string(stats.failed) + "\n" + padded("", kLabelWidth) +
                        "   min    mean    max\n";
     for (std::size_t i = 0; i < kSignalValues; ++i) {
         text += padded(kSignalFields[i].label, kLabelWidth) + statsColumns(stats.values[i]) + '\n';

@@ -21,7 +21,7 @@ namespace CardTool {
 
 std::unique_ptr<WatchOutput> makeWatchLog(std::ostream& out, std::ostream& err, bool json);
 
-// "quorvexcard: 12 samples answered, 1 failed" and a min/mean/max line per value.
+// "quorvexcard: samples answered 12, failed 1" and a min/mean/max line per value.
 std::string formatSummary(const SignalStats& stats);
 
 }  // namespace CardTool

@@ -106,8 +106,9 @@ public:
 
     void finish(const SignalStats& stats, std::chrono::milliseconds elapsed) override {
         drawValues(last, stats,
-                   "Stopped after " + elapsedText(elapsed) + ": " + std::to_string(stats.answered) +
-                       " samples answered, " + std::to_string(stats.failed) + " failed.");
+                   "Stopped after " + elapsedText(elapsed) + ": samples answered " +
+                       std::to_string(stats.answered) + ", failed " + std::to_string(stats.failed) +
+                       ".");
         out << kShowCursor << std::flush;
         cursorHidden = false;
     }

@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <sstream>
 
 #include "cardtool/CardTool.h"
 #include "sim/Sandbox.h"
 #include "support/Bytes.h"
 #include "support/CardFixture.h"
+#include "support/Descriptors.h"
 
 namespace {
 
@@ -38,15 +38,6 @@ struct ToolRun {
     std::string out;
     std::string err;  // the tool's lines and the card's, in order
 };
-
-int descriptorsOn(const std::string& path) {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code ignored;
-        count += std::filesystem::read_symlink(entry.path(), ignored) == path;
-    }
-    return count;
-}
 
 class CardToolTest : public testing::Test {
 protected:
