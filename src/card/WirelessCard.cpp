@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -52,6 +53,12 @@ constexpr const char* kUnknownModemName = "Unknown modem.";
 // The card reports signal strengths as magnitudes; 90 becomes -90.
 unsigned short negated16(unsigned short magnitude) {
     return static_cast<unsigned short>(0u - magnitude);
+}
+
+void reportUnclosedFrame(std::size_t size) {
+    char line[64];
+    std::snprintf(line, sizeof line, "Unusable reply of %zu bytes: no closing flag.", size);
+    reportLine(line);
 }
 
 std::string objectText(unsigned short object) {
@@ -204,8 +211,7 @@ void WirelessCard::receiveReply(AwaitedReply awaited) {
                 throw CnsErrors::NO_DATA_RETURNED;
             case CardPort::FrameReader::Result::Incomplete:
                 showFrame(FrameDirection::Reply, reader.frame(), reader.frameSize());
-                reportLine("Unusable reply of " + std::to_string(reader.frameSize()) +
-                           " bytes: no closing flag.");
+                reportUnclosedFrame(reader.frameSize());
                 throw CnsErrors::UNUSABLE_REPLY;
             case CardPort::FrameReader::Result::Failed:
                 reportSystemError("select system call failed: ");
@@ -222,9 +228,15 @@ bool WirelessCard::isReplyTo(AwaitedReply awaited, const unsigned char* frame) c
         cnsPacket.operations.isModemTohost(withoutErrorBit)) {
         return true;
     }
-    reportLine("Skipped a frame of object " + objectText(object) + ", operation " +
-               std::to_string(operation) + ", awaiting the reply for object " +
-               (awaited.anyObject ? std::string("any") : objectText(awaited.object)) + ".");
+    char line[96];
+    char awaitedText[8] = "any";
+    if (!awaited.anyObject) {
+        std::snprintf(awaitedText, sizeof awaitedText, "%d", static_cast<short>(awaited.object));
+    }
+    std::snprintf(line, sizeof line,
+                  "Skipped a frame of object %d, operation %u, awaiting the reply for object %s.",
+                  static_cast<short>(object), operation, awaitedText);
+    reportLine(line);
     return false;
 }
 
