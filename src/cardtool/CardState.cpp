@@ -40,8 +40,6 @@ Value name(const std::string& text) {
 
 constexpr Field kHybridMode = {"hybrid_mode", "Hybrid mode"};
 
-constexpr const char* kErrorReply = "the modem answered with an error";
-
 // Runs one query; `query` returns one value for each field. An error reply
 // carries no value worth showing: the query failed.
 template <typename Query>

@@ -42,6 +42,9 @@ HybridMode readHybridMode(WirelessCard& card);
 
 bool everyQueryAnswered(const CardState& state);
 
+// Why a query whose reply carried the error bit failed.
+constexpr const char* kErrorReply = "the modem answered with an error";
+
 // "no reply within 1 second" and the like.
 std::string failureReason(CnsErrors::ReturnErrors error);
 

@@ -14,7 +14,6 @@
 
 #include "card/CnsResults.h"
 #include "card/Diagnostics.h"
-#include "card/PortDiscovery.h"
 #include "cardtool/CardState.h"
 #include "cardtool/CardTool.h"
 #include "cardtool/WatchLog.h"
@@ -31,7 +30,6 @@ using std::chrono::milliseconds;
 constexpr unsigned long long kShortestIntervalMs = 100;
 constexpr unsigned long long kLongestIntervalMs = 3600 * 1000;
 constexpr std::size_t kMostDigits = 9;  // in the whole part of a number
-constexpr const char* kErrorReply = "the modem answered with an error";
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr std::size_t kStopSignalCount = sizeof kStopSignals / sizeof kStopSignals[0];
 
@@ -149,13 +147,8 @@ SignalSample takeSample(WirelessCard& card) {
     return sample;
 }
 
-std::string portPath(const Options& options) {
-    return options.device ? *options.device
-                          : PortDiscovery::kDevicePrefix + PortDiscovery::readModemPortText();
-}
-
 WatchStart readStart(WirelessCard& card, const Options& options) {
-    WatchStart start{portPath(options), "", "", options.interval};
+    WatchStart start{card.portPath(), "", "", options.interval};
     std::string failure = failureOf(card, [&] { start.model = card.getModemTypeName(); });
     if (!failure.empty()) {
         start.model = "unknown (" + failure + ")";
