@@ -25,6 +25,7 @@
 #include "cardtool/WatchSample.h"
 #include "cns/CnsObjects.h"
 #include "sim/DriftingSignal.h"
+#include "sim/Sandbox.h"
 #include "sim/SimulatedModem.h"
 #include "support/Descriptors.h"
 
@@ -396,4 +397,48 @@ TEST_F(WatchTest, StopSignalsAndAClosedPipeEndTheWatchPromptly) {
             EXPECT_NE(errText.find(c.summary), std::string::npos) << errText;
         }
     }
+}
+
+TEST_F(WatchTest, ProbeRunsBesideAWatchOnTheSamePort) {
+    if (!ProbeSandbox::unavailableReason().empty()) {
+        GTEST_SKIP() << ProbeSandbox::unavailableReason();
+    }
+    // Every answer comes 50 ms after its request; each sample's is its own.
+    modem.answer(OBJ_RSSI, SimulatedModem::reply(OBJ_RSSI, value16(75)).after(50ms));
+    modem.answer(OBJ_ROAMING_STATUS,
+                 SimulatedModem::reply(OBJ_ROAMING_STATUS, value16(1)).after(50ms));
+    std::vector<SimulatedModem::Answer> turns;
+    std::vector<std::string> expected;
+    for (unsigned short k = 0; k < 30; ++k) {
+        turns.push_back(signalReply(60 + k, k, 100 - k, 30 + k).after(50ms));
+        expected.push_back("T cdma_rssi=-" + std::to_string(60 + k) +
+                           " cdma_ecio=" + std::to_string(k) + " hdr_rssi=-" +
+                           std::to_string(100 - k) + " hdr_ecio=" + std::to_string(30 + k));
+    }
+    modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR, turns);
+    ProbeSandbox sandbox;
+    sandbox.setDriverList("0: product:0028 num_ports:1 port:0 path:a\n1: product:0028\n");
+    sandbox.addDevice("ttyUSB1", modem.devicePath());
+
+    Pipe out, err;
+    const pid_t watch =
+        spawnTool({"--device", modem.devicePath(), "--watch", "--interval", "0.1", "--count", "30"},
+                  out.ends[1], err.ends[1]);
+    out.closeEnd(1);
+    err.closeEnd(1);
+    int probeRuns = 0;
+    for (int status = 0; ::waitpid(watch, &status, WNOHANG) == 0; ++probeRuns) {
+        const ProbeRun probe = sandbox.runProbe();
+        EXPECT_EQ(probe.metrics, "-75\n1\n") << "run " << probeRuns;
+        EXPECT_EQ(probe.err, "");
+        EXPECT_EQ(probe.exitStatus, 181);
+    }
+    EXPECT_GE(probeRuns, 3);
+    std::vector<std::string> samples;
+    for (const std::string& line : lines(readLines(out.ends[0]))) {
+        samples.push_back(std::regex_replace(line, kTimestamp, "T"));
+    }
+    EXPECT_EQ(samples, expected);
+    EXPECT_NE(readLines(err.ends[0]).find("quorvexcard: samples answered 30, failed 0\n"),
+              std::string::npos);
 }
