@@ -31,6 +31,14 @@ constexpr std::size_t kWalkTurns = 600;
 constexpr std::size_t kMissEvery = 45;
 constexpr unsigned kSeed = 7;
 
+volatile pid_t tool = 0;
+
+void forwardToTool(int signal) {
+    if (tool > 0) {
+        ::kill(tool, signal);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -56,22 +64,18 @@ int main(int argc, char** argv) {
     }
     argvOut.push_back(nullptr);
 
-    // Ctrl-C reaches both: the tool stops and shows its summary while this
-    // program waits for it. The tool gets the default actions back.
-    sigset_t stops;
-    sigemptyset(&stops);
+    // Ctrl-C reaches both, and a stop signal sent to this program alone is
+    // passed on: the tool stops and shows its summary while this program
+    // waits for it. (Caught signals are back to their defaults in the tool.)
+    struct sigaction passOn {};
+    passOn.sa_handler = forwardToTool;
+    sigemptyset(&passOn.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaddset(&stops, signal);
-        ::signal(signal, SIG_IGN);
+        ::sigaction(signal, &passOn, nullptr);
     }
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setsigdefault(&attributes, &stops);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    const int spawned =
-        ::posix_spawn(&pid, argvOut[0], nullptr, &attributes, argvOut.data(), environ);
-    posix_spawnattr_destroy(&attributes);
+    const int spawned = ::posix_spawn(&pid, argvOut[0], nullptr, nullptr, argvOut.data(), environ);
+    tool = pid;
     if (spawned != 0) {
         std::fprintf(stderr, "simulated_watch: posix_spawn %s: %s\n", argvOut[0],
                      std::strerror(spawned));

@@ -39,6 +39,13 @@ extern "C" void requestStop(int) {
     stopRequested = 1;
 }
 
+// The signal calls fail only on bad arguments; said where it happened anyway.
+void check(int result, const char* call) {
+    if (result == -1) {
+        Diagnostics::reportSystemError(std::string(call) + " system call failed: ");
+    }
+}
+
 // The stop signals set a flag; they are blocked except inside the wait for
 // the next sample, which they end. SIGPIPE is ignored, so that a closed pipe
 // shows as EPIPE. Everything is put back by the destructor. A stop signal
@@ -54,17 +61,17 @@ public:
         sigset_t blocked;
         sigemptyset(&blocked);
         for (std::size_t i = 0; i < kStopSignalCount; ++i) {
-            ::sigaction(kStopSignals[i], nullptr, &previous[i]);
+            check(::sigaction(kStopSignals[i], nullptr, &previous[i]), "sigaction");
             if (previous[i].sa_handler != SIG_IGN) {
-                ::sigaction(kStopSignals[i], &action, nullptr);
+                check(::sigaction(kStopSignals[i], &action, nullptr), "sigaction");
                 sigaddset(&blocked, kStopSignals[i]);
             }
         }
         struct sigaction ignore {};
         ignore.sa_handler = SIG_IGN;
         sigemptyset(&ignore.sa_mask);
-        ::sigaction(SIGPIPE, &ignore, &previousPipe);
-        ::sigprocmask(SIG_BLOCK, &blocked, &previousMask);
+        check(::sigaction(SIGPIPE, &ignore, &previousPipe), "sigaction");
+        check(::sigprocmask(SIG_BLOCK, &blocked, &previousMask), "sigprocmask");
         waitMask = previousMask;
         for (const int signal : kStopSignals) {
             if (sigismember(&blocked, signal)) {
