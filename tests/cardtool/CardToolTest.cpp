@@ -188,6 +188,9 @@ TEST_F(CardToolTest, TraceShowsEachFrameRawAndUnescaped) {
 
 TEST_F(CardToolTest, UsageErrorsHelpAndAPortThatDoesNotOpenAskNothing) {
     const std::string tryHelp = "\nTry 'quorvexcard --help'.\n";
+    const std::string interval =
+        "quorvexcard: --interval takes seconds from 0.1 to 3600 (at most three decimals), not '";
+    const std::string count = "quorvexcard: --count takes a whole number of samples from 1, not '";
     const struct {
         std::vector<std::string> arguments;  // after --device <the modem>
         int status;
@@ -199,6 +202,17 @@ TEST_F(CardToolTest, UsageErrorsHelpAndAPortThatDoesNotOpenAskNothing) {
         {{"--device"}, 2, "quorvexcard: option --device needs a value" + tryHelp},
         {{"--verbose"}, 2, "quorvexcard: unknown option --verbose" + tryHelp},
         {{"--json", "extra"}, 2, "quorvexcard: unexpected argument 'extra'" + tryHelp},
+        {{"--watch", "--interval", "0.09"}, 2, interval + "0.09'" + tryHelp},
+        {{"--watch", "--interval", "3600.001"}, 2, interval + "3600.001'" + tryHelp},
+        {{"--watch", "--interval", "1e1"}, 2, interval + "1e1'" + tryHelp},
+        {{"--watch", "--interval", ""}, 2, interval + "'" + tryHelp},
+        {{"--watch", "--count", "0"}, 2, count + "0'" + tryHelp},
+        {{"--watch", "--count", "2.5"}, 2, count + "2.5'" + tryHelp},
+        {{"--watch", "--count", "1234567890"}, 2, count + "1234567890'" + tryHelp},
+        {{"--count", "3"}, 2, "quorvexcard: option --count goes with --watch" + tryHelp},
+        {{"--watch", "--set-hybrid", "on"},
+         2,
+         "quorvexcard: --watch and --set-hybrid do not go together" + tryHelp},
         {{"--help"}, 0, ""},
         {{"--device", "/dev/quorvex-none"},
          3,
