@@ -4,7 +4,8 @@
 // thread reads request frames from the master, records them, and answers
 // each by its object id with what the test set up: a reply carrying a
 // value, an error reply, raw bytes, or nothing at all, optionally late.
-// Objects nobody set up get no answer.
+// Objects nobody set up get no answer. Bytes outside frames are kept, and
+// each request notes whether the port was then a controlling terminal.
 #pragma once
 
 #include <atomic>
@@ -53,6 +54,11 @@ public:
 
     // Every request frame received so far, in order.
     std::vector<Bytes> requests() const;
+    // Bytes received outside any request frame: text sent to the port by mistake.
+    std::string unframedBytes() const;
+    // Whether the port was some session's controlling terminal when a
+    // request came in (the card must open it with O_NOCTTY).
+    bool becameControllingTerminal() const;
 
 private:
     void serve();
@@ -66,6 +72,8 @@ private:
     mutable std::mutex lock;
     std::map<unsigned short, Answer> answers;
     std::vector<Bytes> received;
+    std::string unframed;
+    bool controllingTerminal = false;
     Bytes pending;
     std::thread server;
 };
