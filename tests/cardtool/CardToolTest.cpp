@@ -248,9 +248,10 @@ TEST_F(CardToolTest, BinaryFindsTheModemOrSaysWhyNot) {
         std::string out, err;
         int status;
     } cases[] = {
+        // First, while the port is in its default cooked mode.
+        {listed.c_str(), {0}, nullptr, kScriptedState, "", 0},
         {listed.c_str(), {}, nullptr, kScriptedState, "", 0},
         {listed.c_str(), {1}, nullptr, "", "", 0},
-        {listed.c_str(), {0}, nullptr, kScriptedState, "", 0},
         {"",
          {},
          nullptr,
@@ -277,7 +278,7 @@ TEST_F(CardToolTest, BinaryFindsTheModemOrSaysWhyNot) {
             sandbox.runAsUser(c.user);
         }
         const ProbeRun run = sandbox.run({QUORVEX_CARDTOOL_PATH});
-        SCOPED_TRACE(c.err + " closed " + std::to_string(c.closed.size()));
+        SCOPED_TRACE(c.err + " closed " + testing::PrintToString(c.closed));
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.err, c.err);
         EXPECT_EQ(run.exitStatus, c.status);
