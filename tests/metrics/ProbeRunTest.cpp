@@ -201,6 +201,9 @@ TEST_F(ProbeRunTest, DiagnosticsWithStandardDescriptorsOpenOrClosed) {
     };
     modem.answerValue(OBJ_RSSI, 70);
     for (const auto& c : cases) {
+        if (!c.closed.empty() && probeUnderLauncher()) {
+            GTEST_SKIP() << "a launcher such as valgrind does not start with descriptor 2 closed";
+        }
         ProbeSandbox cron;
         cron.setDriverList(kModemListed);
         cron.addDevice("ttyUSB1", modem.devicePath());

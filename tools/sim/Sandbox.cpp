@@ -172,8 +172,12 @@ std::vector<std::string> probeLauncher() {
 
 }  // namespace
 
+bool probeUnderLauncher() {
+    return !probeLauncher().empty();
+}
+
 std::chrono::milliseconds launcherAllowance() {
-    return probeLauncher().empty() ? std::chrono::milliseconds(0) : std::chrono::seconds(3);
+    return probeUnderLauncher() ? std::chrono::seconds(3) : std::chrono::milliseconds(0);
 }
 
 std::string ProbeSandbox::stageProgram(const std::string& path, const std::string& name) const {

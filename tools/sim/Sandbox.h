@@ -62,5 +62,7 @@ std::string readFileText(const std::string& path);
 void writeFileText(const std::string& path, const std::string& text);
 // The probe binary under test.
 std::string probePath();
+// Whether runProbe runs the probe under a launcher.
+bool probeUnderLauncher();
 // The extra time a run of the probe may take under its launcher.
 std::chrono::milliseconds launcherAllowance();
