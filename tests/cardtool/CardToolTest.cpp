@@ -37,6 +37,8 @@ constexpr const char* kScriptedState =
     "HDR notification status: 7\n"
     "Hybrid mode:             on\n";
 
+constexpr unsigned kNobody = 65534;
+
 struct ToolRun {
     int status;
     std::string out;
@@ -241,31 +243,27 @@ TEST_F(CardToolTest, BinaryFindsTheModemOrSaysWhyNot) {
     const std::string listed = "0: product:0028 num_ports:1 port:0 path:a\n1: product:0028\n";
     const std::string cannotRead = "quorvexcard: cannot read /proc/tty/driver/usbserial: ";
     const std::string useDevice = "; name the modem's port with --device\n";
+    const std::string noModem =
+        "quorvexcard: no modem listed in /proc/tty/driver/usbserial; name its port with --device\n";
     const struct {
         const char* driverList;  // nullptr: no list at all
         std::vector<int> closed;
-        const char* user;  // nullptr: root
+        bool unprivileged;  // run as nobody, else as root
         std::string out, err;
         int status;
     } cases[] = {
         // First, while the port is in its default cooked mode.
-        {listed.c_str(), {0}, nullptr, kScriptedState, "", 0},
-        {listed.c_str(), {}, nullptr, kScriptedState, "", 0},
-        {listed.c_str(), {1}, nullptr, "", "", 0},
-        {"",
-         {},
-         nullptr,
-         "",
-         "quorvexcard: no modem listed in /proc/tty/driver/usbserial; name its port with "
-         "--device\n",
-         3},
-        {nullptr, {}, nullptr, "", cannotRead + "No such file or directory" + useDevice, 3},
+        {listed.c_str(), {0}, false, kScriptedState, "", 0},
+        {listed.c_str(), {}, false, kScriptedState, "", 0},
+        {listed.c_str(), {1}, false, "", "", 0},
+        {"", {}, false, "", noModem, 3},
+        {nullptr, {}, false, "", cannotRead + "No such file or directory" + useDevice, 3},
         // Last: skipped where users cannot be switched.
-        {listed.c_str(), {}, "nobody", "", cannotRead + "Permission denied" + useDevice, 3},
+        {listed.c_str(), {}, true, "", cannotRead + "Permission denied" + useDevice, 3},
     };
     for (const auto& c : cases) {
-        if (c.user != nullptr && ::geteuid() != 0) {
-            GTEST_SKIP() << "running the tool as " << c.user << " needs root";
+        if (c.unprivileged && ::geteuid() != 0) {
+            GTEST_SKIP() << "running the tool as nobody needs root";
         }
         ProbeSandbox sandbox;
         if (c.driverList != nullptr) {
@@ -274,8 +272,8 @@ TEST_F(CardToolTest, BinaryFindsTheModemOrSaysWhyNot) {
         sandbox.addDevice("ttyUSB1", modem.devicePath());
         sandbox.addDevice("null", "/dev/null");
         sandbox.closeDescriptors(c.closed);
-        if (c.user != nullptr) {
-            sandbox.runAsUser(c.user);
+        if (c.unprivileged) {
+            sandbox.runAsUser(kNobody);
         }
         const ProbeRun run = sandbox.run({QUORVEX_CARDTOOL_PATH});
         SCOPED_TRACE(c.err + " closed " + testing::PrintToString(c.closed));

@@ -37,8 +37,8 @@ public:
     // Later runs start with these standard descriptors closed, as after
     // cron's ">&- 2>&-"; their output and error then read "".
     void closeDescriptors(std::vector<int> descriptors) { closed = std::move(descriptors); }
-    // Later runs switch to this user inside the sandbox (needs root).
-    void runAsUser(const std::string& name) { user = name; }
+    // Later runs switch to this user and group id inside the sandbox (needs root).
+    void runAsUser(unsigned id) { user = std::to_string(id); }
     // Copies a program into the sandbox's /tmp as `name`, for programs that
     // run inside it by path; returns the path they see.
     std::string stageProgram(const std::string& path, const std::string& name) const;

@@ -2,7 +2,7 @@
 // a fake USB-serial driver list, chosen /dev/ttyUSB<n> nodes and a private
 // /tmp, the three fixed paths of the probe.
 //
-//   probe_sandbox --root DIR [--driver-list FILE] [--device NAME=PATH]... [--user NAME]
+//   probe_sandbox --root DIR [--driver-list FILE] [--device NAME=PATH]... [--user ID]
 //                 -- COMMAND...
 //
 // DIR must hold the directories tmp/ (bound on /tmp) and stage/ (scratch).
@@ -12,13 +12,12 @@
 // Each device PATH (a pseudo-terminal slave) appears as /dev/NAME, on an
 // otherwise empty /dev; FILE appears as /proc/tty/driver/usbserial (in a
 // directory only root may read, as the kernel's), and without it the list
-// does not exist. COMMAND runs as user NAME when given. As root only the
+// does not exist. COMMAND runs as user and group ID when given. As root only the
 // mount namespace is new; otherwise a user namespace maps the caller to root
 // first. Exits 125,
 // with the failed step on standard error, when the sandbox cannot be built.
 #include <fcntl.h>
 #include <grp.h>
-#include <pwd.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -98,7 +97,7 @@ int main(int argc, char** argv) {
     std::string driverList;
     bool hasDriverList = false;
     std::vector<std::pair<std::string, std::string>> devices;
-    std::optional<passwd> user;
+    std::optional<unsigned> user;
     int i = 1;
     for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         const std::string option = argv[i];
@@ -113,9 +112,7 @@ int main(int argc, char** argv) {
             driverList = readFile(value);
             hasDriverList = true;
         } else if (option == "--user") {
-            const passwd* entry = ::getpwnam(value.c_str());
-            check(entry != nullptr, "getpwnam " + value);
-            user = *entry;
+            user = std::stoul(value);  // a number: no name service in a static build
         } else if (option == "--device" && value.find('=') != std::string::npos) {
             devices.emplace_back(value.substr(0, value.find('=')),
                                  value.substr(value.find('=') + 1));
@@ -157,9 +154,8 @@ int main(int argc, char** argv) {
 
     bind(root + "/tmp", "/tmp");
     if (user) {
-        check(::setgroups(0, nullptr) == 0 && ::setgid(user->pw_gid) == 0 &&
-                  ::setuid(user->pw_uid) == 0,
-              "switch to user " + std::string(user->pw_name));
+        check(::setgroups(0, nullptr) == 0 && ::setgid(*user) == 0 && ::setuid(*user) == 0,
+              "switch to user " + std::to_string(*user));
     }
 
     // By path where it is still there (scripts need that), else from the file.
