@@ -179,25 +179,20 @@ TEST_F(ProbeRunTest, UnusableRepliesTakeTheFailureRoad) {
 // nor the modem, with /dev/null in place or not.
 TEST_F(ProbeRunTest, DiagnosticsWithStandardDescriptorsOpenOrClosed) {
     const auto errorReply = SimulatedModem::errorReply(OBJ_ROAMING_STATUS, value16(1));
+    const char* const errorLine = "4103 query data packet has an error associated with it.\n";
+    const auto mute = SimulatedModem::mute();
     const struct {
         const char* name;
         std::vector<int> closed;
         bool devNull;
         SimulatedModem::Answer roaming;
-        const char *err, *out, *metrics;
+        const char *err, *metrics;
         int status;
     } cases[] = {
-        {"open, error reply",
-         {},
-         true,
-         errorReply,
-         "4103 query data packet has an error associated with it.\n",
-         "",
-         "-70\n1\n",
-         186},
-        {"2>&-, error reply", {2}, true, errorReply, "", "", "-70\n1\n", 186},
-        {">&- 2>&-, no reply", {1, 2}, true, SimulatedModem::mute(), "", "", "", 0},
-        {"no /dev/null", {1, 2}, false, SimulatedModem::mute(), "", "", "", 0},
+        {"open, error reply", {}, true, errorReply, errorLine, "-70\n1\n", 186},
+        {"2>&-, error reply", {2}, true, errorReply, "", "-70\n1\n", 186},
+        {">&- 2>&-, no reply", {1, 2}, true, mute, "", "", 0},
+        {"no /dev/null", {1, 2}, false, mute, "", "", 0},
     };
     modem.answerValue(OBJ_RSSI, 70);
     for (const auto& c : cases) {
@@ -215,7 +210,7 @@ TEST_F(ProbeRunTest, DiagnosticsWithStandardDescriptorsOpenOrClosed) {
         const ProbeRun run = cron.runProbe();
         SCOPED_TRACE(c.name);
         EXPECT_EQ(run.err, c.err);
-        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.metrics, c.metrics);
         EXPECT_EQ(run.exitStatus, c.status);
         std::this_thread::sleep_for(50ms);
