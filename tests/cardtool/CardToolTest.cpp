@@ -1,6 +1,6 @@
 // quorvexcard against the simulated modem: in process with --device, and
-// as a binary in a private mount namespace for the discovery. Every run
-// checks that the port was closed.
+// as a binary in a private mount namespace for the discovery and the edges
+// of the process. Every in-process run checks that the port was closed.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
