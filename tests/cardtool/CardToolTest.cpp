@@ -128,13 +128,11 @@ TEST_F(CardToolTest, MuteQueryIsNamedAndTheOthersGoOn) {
     EXPECT_EQ(tool.status, 1);
 }
 
-TEST_F(CardToolTest, StateAsJsonWithAnUnusableReply) {
-    // Cut after the first of the four values.
-    Bytes cut = replyFrame(OBJ_RSSI_ECIO_CDMA_HDR, 0x02, {0, 90, 0, 8, 0, 80, 0, 4});
-    cut.resize(17);
-    modem.answer(OBJ_RSSI_ECIO_CDMA_HDR, SimulatedModem::raw(cut));
+TEST_F(CardToolTest, ErrorReplyIsAFailedQueryInJson) {
+    modem.answer(OBJ_RSSI_ECIO_CDMA_HDR,
+                 SimulatedModem::errorReply(OBJ_RSSI_ECIO_CDMA_HDR, {0, 90, 0, 8, 0, 80, 0, 4}));
     const ToolRun tool = run({"--json"});
-    const std::string unusable = "\"unusable reply\"";
+    const std::string failed = "\"the modem answered with an error\"";
     EXPECT_EQ(tool.out,
               "{\"modem_type\": 60, \"model_name\": \"MC5728V\", \"activated\": true, "
               "\"service_indication\": 2, \"cdma_rssi\": null, \"cdma_ecio\": null, "
@@ -142,9 +140,9 @@ TEST_F(CardToolTest, StateAsJsonWithAnUnusableReply) {
               "\"hdr_service_state\": 3, \"hdr_roam_status\": 65535, "
               "\"hdr_notification_status\": 7, \"hybrid_mode\": true, \"errors\": {"
               "\"cdma_rssi\": " +
-                  unusable + ", \"cdma_ecio\": " + unusable + ", \"hdr_rssi\": " + unusable +
-                  ", \"hdr_ecio\": " + unusable + "}}\n");
-    EXPECT_EQ(tool.err, "Reply of 17 bytes holds no value at offset 17.\n");
+                  failed + ", \"cdma_ecio\": " + failed + ", \"hdr_rssi\": " + failed +
+                  ", \"hdr_ecio\": " + failed + "}}\n");
+    EXPECT_EQ(tool.err, "4197 query data packet has an error associated with it.\n");
     EXPECT_EQ(tool.status, 1);
 }
 
