@@ -193,6 +193,13 @@ void SimulatedModem::stall() {
     if (writer == -1) {
         failed("open pseudo-terminal slave");
     }
+    // Output processing stops short of a full line: fill it raw, then give
+    // the port its settings back.
+    termios saved{};
+    const bool hadSettings = ::tcgetattr(writer, &saved) == 0;
+    termios raw = saved;
+    ::cfmakeraw(&raw);
+    ::tcsetattr(writer, TCSANOW, &raw);
     // The kernel moves bytes on to the master's line discipline in the
     // background, which frees room again: fill until it stays full.
     const unsigned char filler[512] = {};
@@ -203,6 +210,9 @@ void SimulatedModem::stall() {
             tookMore = true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2 * kPollMilliseconds));
+    }
+    if (hadSettings) {
+        ::tcsetattr(writer, TCSANOW, &saved);
     }
     ::close(writer);
 }
