@@ -70,6 +70,19 @@ int setHybrid(WirelessCard& card, const Options& options, std::ostream& out, std
     return setFailure.empty() && mode.on == on ? kAllAnswered : kQueryFailed;
 }
 
+// Says on `err` why the driver list names no port.
+bool modemListed(std::ostream& err) {
+    const PortDiscovery::ListedPort listed = PortDiscovery::readListedPort();
+    if (!listed.openError.empty()) {
+        err << kName << "cannot read " << PortDiscovery::kDriverListPath << ": " << listed.openError
+            << "; name the modem's port with --device" << std::endl;
+    } else if (listed.portText.empty()) {
+        err << kName << "no modem listed in " << PortDiscovery::kDriverListPath
+            << "; name its port with --device" << std::endl;
+    }
+    return !listed.portText.empty();
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -83,9 +96,7 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
         out << kUsage << std::flush;
         return kAllAnswered;
     }
-    if (!options.device && PortDiscovery::readModemPortText().empty()) {
-        err << kName << "no modem listed in " << PortDiscovery::kDriverListPath
-            << "; name its port with --device" << std::endl;
+    if (!options.device && !modemListed(err)) {
         return kNoPort;
     }
     WirelessCard card;

@@ -2,18 +2,22 @@
 // a fake USB-serial driver list, chosen /dev/ttyUSB<n> nodes and a private
 // /tmp, the three fixed paths of the probe.
 //
-//   probe_sandbox --root DIR [--driver-list FILE] [--device NAME=PATH]... -- COMMAND...
+//   probe_sandbox --root DIR [--driver-list FILE] [--device NAME=PATH]... [--user ID]
+//                 -- COMMAND...
 //
 // DIR must hold the directories tmp/ (bound on /tmp) and stage/ (scratch).
 // COMMAND runs by its path, or from the file it named before the mounts when
 // the path is gone (a build under /tmp); the programs it starts itself must be
 // reachable inside the sandbox.
 // Each device PATH (a pseudo-terminal slave) appears as /dev/NAME, on an
-// otherwise empty /dev; FILE appears as /proc/tty/driver/usbserial, and
-// without it the list does not exist. As root only the mount namespace is
-// new; otherwise a user namespace maps the caller to root first. Exits 125,
+// otherwise empty /dev; FILE appears as /proc/tty/driver/usbserial (in a
+// directory only root may read, as the kernel's), and without it the list
+// does not exist. COMMAND runs as user and group ID when given. As root only the
+// mount namespace is new; otherwise a user namespace maps the caller to root
+// first. Exits 125,
 // with the failed step on standard error, when the sandbox cannot be built.
 #include <fcntl.h>
+#include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -24,6 +28,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -92,6 +97,7 @@ int main(int argc, char** argv) {
     std::string driverList;
     bool hasDriverList = false;
     std::vector<std::pair<std::string, std::string>> devices;
+    std::optional<unsigned> user;
     int i = 1;
     for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         const std::string option = argv[i];
@@ -105,6 +111,8 @@ int main(int argc, char** argv) {
         } else if (option == "--driver-list") {
             driverList = readFile(value);
             hasDriverList = true;
+        } else if (option == "--user") {
+            user = std::stoul(value);  // a number: no name service in a static build
         } else if (option == "--device" && value.find('=') != std::string::npos) {
             devices.emplace_back(value.substr(0, value.find('=')),
                                  value.substr(value.find('=') + 1));
@@ -139,12 +147,16 @@ int main(int argc, char** argv) {
     }
 
     mountTmpfs("/proc/tty");
-    check(::mkdir("/proc/tty/driver", 0755) == 0, "mkdir /proc/tty/driver");
+    check(::mkdir("/proc/tty/driver", 0500) == 0, "mkdir /proc/tty/driver");
     if (hasDriverList) {
         writeText("/proc/tty/driver/usbserial", driverList);
     }
 
     bind(root + "/tmp", "/tmp");
+    if (user) {
+        check(::setgroups(0, nullptr) == 0 && ::setgid(*user) == 0 && ::setuid(*user) == 0,
+              "switch to user " + std::to_string(*user));
+    }
 
     // By path where it is still there (scripts need that), else from the file.
     ::execv(argv[i + 1], argv + i + 1);
