@@ -221,12 +221,13 @@ int watch(WirelessCard& card, const Options& options, std::ostream& out, std::os
     output->start(readStart(card, options));
     SignalStats stats;
     const Clock::time_point first = Clock::now();
-    Clock::time_point start = first;
+    Clock::time_point next = first;
     while (options.count == 0 || stats.taken() < options.count) {
-        stop.waitUntil(start);
+        stop.waitUntil(next);
         if (stop.requested()) {
             break;
         }
+        const Clock::time_point start = Clock::now();
         const SignalSample sample = takeSample(card);
         stats.add(sample);
         output->sample(sample, stats, std::chrono::duration_cast<milliseconds>(start - first));
@@ -239,9 +240,10 @@ int watch(WirelessCard& card, const Options& options, std::ostream& out, std::os
             }
             return stats.answered > 0 ? kAllAnswered : kQueryFailed;
         }
-        // The cadence runs from sample starts; an overrun delays the next
-        // start to now and never makes up for it.
-        start = std::max(start + options.interval, Clock::now());
+        // The cadence runs from the sample's start, so that a late wake-up
+        // is never followed by a short gap; an overrun delays the next start
+        // to now and is never made up for.
+        next = std::max(start + options.interval, Clock::now());
     }
     output->finish(stats, std::chrono::duration_cast<milliseconds>(Clock::now() - first));
     return stats.answered > 0 ? kAllAnswered : kQueryFailed;
