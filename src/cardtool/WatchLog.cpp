@@ -6,14 +6,6 @@ namespace CardTool {
 
 namespace {
 
-// Wide enough for the longest label, "CDMA Ec/Io".
-constexpr std::size_t kLabelWidth = 12;
-
-std::string padded(std::string text, std::size_t width) {
-    text.resize(std::max(text.size(), width), ' ');
-    return text;
-}
-
 // The sample as the tool's readings, so that its JSON is the tool's JSON.
 CardState asReadings(const SignalSample& sample) {
     CardState state;
@@ -75,7 +67,7 @@ std::unique_ptr<WatchOutput> makeWatchLog(std::ostream& out, std::ostream& err, 
 std::string formatSummary(const SignalStats& stats) {
     std::string text = "quorvexcard: samples answered " + std::to_string(stats.answered) +
                        ", failed " + std::to_string(stats.failed) + "\n" + padded("", kLabelWidth) +
-                       "   min    mean    max\n";
+                       kStatsHeading + "\n";
     for (std::size_t i = 0; i < kSignalValues; ++i) {
         text += padded(kSignalFields[i].label, kLabelWidth) + statsColumns(stats.values[i]) + '\n';
     }

@@ -1,5 +1,6 @@
 #include "cardtool/WatchSample.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace CardTool {
@@ -47,6 +48,11 @@ std::string statsColumns(const RunningStats& stats) {
     } else {
         std::snprintf(text, sizeof text, "%6d %7.1f %6d", stats.min, stats.mean(), stats.max);
     }
+    return text;
+}
+
+std::string padded(std::string text, std::size_t width) {
+    text.resize(std::max(text.size(), width), ' ');
     return text;
 }
 

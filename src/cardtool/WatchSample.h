@@ -63,10 +63,17 @@ struct WatchStart {
     std::chrono::milliseconds interval;
 };
 
+// Wide enough for the longest label, "CDMA Ec/Io".
+constexpr std::size_t kLabelWidth = 12;
+// Above statsColumns.
+constexpr const char* kStatsHeading = "   min    mean    max";
+
 // "/dev/ttyUSB1, model MC5728V, hybrid mode on, every 0.5 s"
 std::string describeStart(const WatchStart& start);
 // "   -95   -91.2     -88": min, mean and max, or dashes before any answer.
 std::string statsColumns(const RunningStats& stats);
+// `text` with spaces up to `width`, for the columns of both outputs.
+std::string padded(std::string text, std::size_t width);
 // "0:01:05"
 std::string elapsedText(std::chrono::milliseconds elapsed);
 

@@ -36,14 +36,8 @@ constexpr const char* kBelowTable = "poor";
 constexpr int kBarEmptyDbm = -110;
 constexpr int kBarFullDbm = -50;
 constexpr int kBarCells = 20;
-constexpr std::size_t kLabelWidth = 12;
 constexpr std::size_t kBarWidth = kBarCells + 2;
 constexpr std::size_t kQualityWidth = 10;
-
-std::string padded(std::string text, std::size_t width) {
-    text.resize(std::max(text.size(), width), ' ');
-    return text;
-}
 
 // `fraction` of the bar filled: [#########-----------].
 std::string bar(double fraction) {
@@ -116,10 +110,10 @@ public:
 private:
     void drawValues(const SignalSample& sample, const SignalStats& stats,
                     const std::string& footer) {
-        std::vector<std::string> lines = {
-            header, "",
-            padded("", kLabelWidth) + " now  " + padded("signal", kBarWidth + 2) +
-                padded("quality", kQualityWidth) + "   min    mean    max"};
+        std::vector<std::string> lines = {header, "",
+                                          padded("", kLabelWidth) + " now  " +
+                                              padded("signal", kBarWidth + 2) +
+                                              padded("quality", kQualityWidth) + kStatsHeading};
         for (std::size_t i = 0; i < kSignalValues; ++i) {
             lines.push_back(valueLine(i, sample, stats));
         }
