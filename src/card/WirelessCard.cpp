@@ -75,6 +75,7 @@ void WirelessCard::openCard(const char* path) {
     if (fd == -1) {
         failToOpen(path);
     }
+    hasSettingsBeforeOpen = ::tcgetattr(fd, &settingsBeforeOpen) == 0;
     configurePortForNonCanonicalMode(fd);
 }
 
@@ -97,6 +98,12 @@ void WirelessCard::configurePortForNonCanonicalMode(int port) {
     ::tcflush(port, TCIFLUSH);
     errno = 0;
     ::tcsetattr(port, TCSANOW, &settings);
+}
+
+void WirelessCard::restorePortSettings() {
+    if (fd >= 0 && hasSettingsBeforeOpen) {
+        ::tcsetattr(fd, TCSANOW, &settingsBeforeOpen);
+    }
 }
 
 void WirelessCard::closeCard() {

@@ -11,6 +11,8 @@
 // and the transaction returns.
 #pragma once
 
+#include <termios.h>
+
 #include <cstddef>
 #include <vector>
 
@@ -83,6 +85,10 @@ public:
     }
 
     bool isOpen() const { return fd >= 0; }
+    // The port's descriptor; -1 when closed.
+    int descriptor() const { return fd; }
+    // Puts back the serial settings the port had before openCard set its own.
+    void restorePortSettings();
     const std::vector<unsigned char>& lastReply() const { return queryResult; }
     const CnsPacketData& lastReplyHeader() const { return cnsPacket; }
 
@@ -101,6 +107,8 @@ private:
     }
 
     int fd;
+    termios settingsBeforeOpen{};
+    bool hasSettingsBeforeOpen = false;
     std::vector<unsigned char> queryResult;
     CnsPacketData cnsPacket;
     FrameObserver frameObserver = nullptr;
