@@ -2,7 +2,8 @@
 // a fake USB-serial driver list, chosen /dev/ttyUSB<n> nodes and a private
 // /tmp, the three fixed paths of the probe.
 //
-//   probe_sandbox --root DIR [--driver-list FILE] [--device NAME=PATH]... -- COMMAND...
+//   probe_sandbox --root DIR [--driver-list FILE] [--device NAME=PATH]...
+//                 [--crontabs CRON] -- COMMAND...
 //
 // DIR must hold the directories tmp/ (bound on /tmp) and stage/ (scratch).
 // COMMAND runs by its path, or from the file it named before the mounts when
@@ -11,7 +12,10 @@
 // Each device PATH (a pseudo-terminal slave) appears as /dev/NAME, on an
 // otherwise empty /dev; FILE appears as /proc/tty/driver/usbserial, and
 // without it the list does not exist. As root only the mount namespace is
-// new; otherwise a user namespace maps the caller to root first. Exits 125,
+// new; otherwise a user namespace maps the caller to root first. With CRON,
+// the crontab places (/etc/crontabs, /etc/crontab, /etc/cron.d,
+// /var/spool/cron) hold only what CRON holds under the same paths: /etc and
+// /var become overlays whose upper layers live in the namespace. Exits 125,
 // with the failed step on standard error, when the sandbox cannot be built.
 #include <fcntl.h>
 #include <sched.h>
@@ -23,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -77,6 +82,30 @@ void enterNamespaces() {
     writeText("/proc/self/gid_map", "0 " + gid + " 1");
 }
 
+void showOnlyCrontabs(const std::string& root, const std::string& crontabs) {
+    const std::string layers = root + "/stage/layers";
+    check(::mkdir(layers.c_str(), 0755) == 0, "mkdir " + layers);
+    mountTmpfs(layers.c_str());
+    for (const std::string top : {"etc", "var"}) {
+        const std::string upper = layers + "/" + top;
+        const std::string work = layers + "/" + top + "-work";
+        check(::mkdir(upper.c_str(), 0755) == 0 && ::mkdir(work.c_str(), 0755) == 0,
+              "mkdir " + upper);
+        const std::string options = "lowerdir=/" + top + ",upperdir=" + upper + ",workdir=" + work;
+        check(::mount("overlay", ("/" + top).c_str(), "overlay", 0, options.c_str()) == 0,
+              "mount overlay on /" + top);
+    }
+    std::error_code error;
+    for (const char* place : {"/etc/crontabs", "/etc/crontab", "/etc/cron.d", "/var/spool/cron"}) {
+        std::filesystem::remove_all(place, error);
+        errno = error.value();
+        check(!error, std::string("remove ") + place);
+    }
+    std::filesystem::copy(crontabs, "/", std::filesystem::copy_options::recursive, error);
+    errno = error.value();
+    check(!error, "copy " + crontabs);
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path);
     check(static_cast<bool>(in), "read " + path);
@@ -91,6 +120,7 @@ int main(int argc, char** argv) {
     std::string root;
     std::string driverList;
     bool hasDriverList = false;
+    std::string crontabs;
     std::vector<std::pair<std::string, std::string>> devices;
     int i = 1;
     for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
@@ -105,6 +135,8 @@ int main(int argc, char** argv) {
         } else if (option == "--driver-list") {
             driverList = readFile(value);
             hasDriverList = true;
+        } else if (option == "--crontabs") {
+            crontabs = value;
         } else if (option == "--device" && value.find('=') != std::string::npos) {
             devices.emplace_back(value.substr(0, value.find('=')),
                                  value.substr(value.find('=') + 1));
@@ -144,6 +176,9 @@ int main(int argc, char** argv) {
         writeText("/proc/tty/driver/usbserial", driverList);
     }
 
+    if (!crontabs.empty()) {
+        showOnlyCrontabs(root, crontabs);
+    }
     bind(root + "/tmp", "/tmp");
 
     // By path where it is still there (scripts need that), else from the file.
