@@ -4,6 +4,8 @@
 #include "card/WirelessCard.h"
 #include "cardtool/CardState.h"
 #include "cardtool/CardToolOptions.h"
+#include "cardtool/Check.h"
+#include "cardtool/CheckReport.h"
 #include "cardtool/FrameTrace.h"
 #include "cardtool/StateFormat.h"
 #include "cns/CnsErrors.h"
@@ -58,6 +60,12 @@ int setHybrid(WirelessCard& card, const Options& options, std::ostream& out, std
     return setFailure.empty() && mode.on == on ? kAllAnswered : kQueryFailed;
 }
 
+int check(WirelessCard& card, const Options& options, std::ostream& out) {
+    const CheckReport report = runCheck(card, options.device);
+    out << (options.json ? formatCheckJson(report) : formatCheckText(report)) << std::flush;
+    return checkExitStatus(report);
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -71,14 +79,17 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
         out << kUsage << std::flush;
         return kAllAnswered;
     }
+    WirelessCard card;
+    if (options.trace) {
+        traceFrames(card, err);
+    }
+    if (options.check) {
+        return check(card, options, out);
+    }
     if (!options.device && PortDiscovery::readModemPortText().empty()) {
         err << kName << "no modem listed in " << PortDiscovery::kDriverListPath
             << "; name its port with --device" << std::endl;
         return kNoPort;
-    }
-    WirelessCard card;
-    if (options.trace) {
-        traceFrames(card, err);
     }
     try {
         const OpenPort port(card, options.device);

@@ -7,6 +7,7 @@ namespace CardTool {
 const char* const kUsage =
     "Usage: quorvexcard [--device PATH] [--json] [--trace]\n"
     "       quorvexcard [--device PATH] [--json] [--trace] --set-hybrid on|off\n"
+    "       quorvexcard [--device PATH] [--json] [--trace] --check\n"
     "       quorvexcard --help\n"
     "\n"
     "Shows the state of the CDMA/HDR modem: type and model, activation, service,\n"
@@ -17,12 +18,15 @@ const char* const kUsage =
     "  --json               print one JSON object instead of labelled lines\n"
     "  --set-hybrid on|off  set the HDR hybrid preference, then read the hybrid\n"
     "                       mode back and print it\n"
+    "  --check              walk the probe's whole chain (driver list, port, modem,\n"
+    "                       metrics file, schedule) and say which link is broken\n"
     "  --trace              every frame in hex on standard error: '>' request,\n"
     "                       '<' reply as received, '<=' reply unescaped\n"
     "  --help, -h           this text\n"
     "\n"
     "Exit status: 0 every query answered, 1 some query failed (or the setting\n"
-    "did not take), 2 usage error, 3 no modem port found or it did not open.\n";
+    "did not take), 2 usage error, 3 no modem port found or it did not open.\n"
+    "With --check: 0 every check ok, 1 warnings only, 4 some check failed.\n";
 
 namespace {
 
@@ -54,6 +58,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
             if (!options.hybridPreference) {
                 parsed.error = "--set-hybrid takes on or off, not '" + word + "'";
             }
+        } else if (argument == "--check") {
+            options.check = true;
         } else if (argument == "--json") {
             options.json = true;
         } else if (argument == "--trace") {
@@ -65,6 +71,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
         } else {
             parsed.error = "unexpected argument '" + argument + "'";
         }
+    }
+    if (parsed.error.empty() && options.check && options.hybridPreference) {
+        parsed.error = "--check and --set-hybrid do not go together";
     }
     return parsed;
 }

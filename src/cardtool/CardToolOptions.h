@@ -13,6 +13,7 @@ struct Options {
     bool json = false;
     bool trace = false;
     std::optional<bool> hybridPreference;  // set by --set-hybrid on|off
+    bool check = false;                    // walk the probe's chain instead
     bool help = false;
 };
 

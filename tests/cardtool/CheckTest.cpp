@@ -1,0 +1,232 @@
+// quorvexcard --check, the real binary in a private mount namespace: a
+// healthy chain (driver list, /dev/ttyUSB1 on the simulated modem, a fresh
+// metrics file, a crontab), then one broken link per case, each with its
+// verdicts in the order of the checks and its exit status.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <functional>
+#include <regex>
+
+#include "cns/CnsObjects.h"
+#include "sim/Sandbox.h"
+#include "sim/SimulatedModem.h"
+
+namespace {
+
+using namespace CnsObjects;
+
+constexpr const char* kModemLine =
+    ": module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
+    "path:usb-dummy_hcd.0-1\n";
+
+std::string modemLines(int first) {
+    return "usbserinfo:1.0 driver:2.0\n" + std::to_string(first) + kModemLine +
+           std::to_string(first + 1) + kModemLine;
+}
+
+struct Scene {
+    SimulatedModem& modem;
+    ProbeSandbox& sandbox;
+    std::string metricsPath;
+    std::vector<int>& held;  // descriptors the test holds during the run
+};
+
+void holdPort(Scene& scene, bool lock) {
+    const int fd = ::open(scene.modem.devicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_NE(fd, -1);
+    scene.held.push_back(fd);
+    ASSERT_TRUE(!lock || ::flock(fd, LOCK_EX) == 0);
+}
+
+void ageMetrics(Scene& scene, long seconds) {
+    const timespec times[2] = {{std::time(nullptr) - seconds, 0},
+                               {std::time(nullptr) - seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, scene.metricsPath.c_str(), times, 0), 0);
+}
+
+void replaceMetrics(Scene& scene, const std::function<int(const char*)>& make) {
+    ASSERT_EQ(::unlink(scene.metricsPath.c_str()), 0);
+    ASSERT_EQ(make(scene.metricsPath.c_str()), 0);
+}
+
+// "name: verdict" lines of the text, or the "verdict" values of the JSON.
+std::string verdictsOf(const std::string& report) {
+    const std::regex verdict(R"((?:^[a-z][a-z ]*: |"verdict": ")([a-z]+))", std::regex::multiline);
+    std::string found;
+    for (std::sregex_iterator it(report.begin(), report.end(), verdict), end; it != end; ++it) {
+        found += (found.empty() ? "" : " ") + (*it)[1].str();
+    }
+    return found;
+}
+
+TEST(CheckTest, EachBrokenLinkHasItsVerdictsAndStatus) {
+    if (!ProbeSandbox::unavailableReason().empty()) {
+        GTEST_SKIP() << ProbeSandbox::unavailableReason();
+    }
+    const std::string self = "process " + std::to_string(::getpid()) + " (";
+    const struct {
+        const char* name;
+        std::optional<std::string> driverList;
+        std::function<void(Scene&)> breakLink;
+        std::vector<std::string> arguments;
+        const char* verdicts;  // driver list, port, modem, metrics file, schedule
+        int status;
+        std::string shows;  // a line, or part of one, of the report
+    } cases[] = {
+        {"healthy",
+         modemLines(0),
+         [](Scene&) {},
+         {},
+         "ok ok ok ok ok",
+         0,
+         "    RSSI, the file's line 1: -75 (reply in "},
+        {"healthy, JSON",
+         modemLines(0),
+         [](Scene&) {},
+         {"--json"},
+         "ok ok ok ok ok",
+         0,
+         R"(["/proc/tty/driver/usbserial has 2 line(s) of product 0028:", "  0: module:usbserial name:\"generic\")"},
+        {"--device",
+         std::nullopt,
+         [](Scene&) {},
+         {"--device", "/dev/ttyUSB1"},
+         "skipped ok ok ok ok",
+         0,
+         "    --device /dev/ttyUSB1 given\n"},
+        {"no list",
+         std::nullopt,
+         [](Scene&) {},
+         {},
+         "failed skipped skipped ok ok",
+         4,
+         "    /proc/tty/driver/usbserial cannot be read: No such file or directory\n"},
+        {"no modem listed",
+         "usbserinfo:1.0 driver:2.0\n0: vendor:abcd product:0031 port:0\n",
+         [](Scene&) {},
+         {},
+         "failed skipped skipped ok ok",
+         4,
+         "/proc/tty/driver/usbserial has no line of product 0028\n"},
+        {"chosen port missing",
+         modemLines(1),
+         [](Scene&) {},
+         {},
+         "ok failed skipped ok ok",
+         4,
+         "    /dev/ttyUSB2: No such file or directory\n"},
+        {"port held open",
+         modemLines(0),
+         [](Scene& s) { holdPort(s, false); },
+         {},
+         "ok warning ok ok ok",
+         1,
+         self},
+        {"port locked",
+         modemLines(0),
+         [](Scene& s) { holdPort(s, true); },
+         {},
+         "ok warning ok ok ok",
+         1,
+         ") holds its lock\n"},
+        {"mute modem",
+         modemLines(0),
+         [](Scene& s) {
+             s.modem.answer(OBJ_RSSI, SimulatedModem::mute());
+             s.modem.answer(OBJ_ROAMING_STATUS, SimulatedModem::mute());
+         },
+         {},
+         "ok ok failed ok ok",
+         4,
+         "    roaming status, the file's line 2: failed: no reply within 1 second\n"},
+        {"error reply",
+         modemLines(0),
+         [](Scene& s) {
+             s.modem.answer(OBJ_RSSI, SimulatedModem::errorReply(OBJ_RSSI, value16(75)));
+         },
+         {},
+         "ok ok failed ok ok",
+         4,
+         "RSSI, the file's line 1: failed: the modem answered with an error"},
+        {"metrics file old",
+         modemLines(0),
+         [](Scene& s) { ageMetrics(s, 3600); },
+         {},
+         "ok ok ok warning ok",
+         1,
+         ", modified 60 min ago\n"},
+        {"metrics file a symbolic link",
+         modemLines(0),
+         [](Scene& s) {
+             replaceMetrics(s, [](const char* path) { return ::symlink("/etc/passwd", path); });
+         },
+         {},
+         "ok ok ok failed ok",
+         4,
+         "/tmp/quorvexmetrics is a symbolic link\n"},
+        {"metrics file a directory",
+         modemLines(0),
+         [](Scene& s) { replaceMetrics(s, [](const char* path) { return ::mkdir(path, 0755); }); },
+         {},
+         "ok ok ok failed ok",
+         4,
+         "/tmp/quorvexmetrics is a directory"},
+        {"metrics file junk",
+         modemLines(0),
+         [](Scene& s) { writeFileText(s.metricsPath, "-75 dBm\n\x01"); },
+         {},
+         "ok ok ok failed ok",
+         4,
+         "content is not what a run writes: \"-75 dBm\\n\\x01\"\n"},
+        {"no crontab",
+         modemLines(0),
+         [](Scene& s) {
+             s.sandbox.addCrontab("/etc/crontabs/root", "# * * * * * /usr/bin/quorvexmetrics\n");
+         },
+         {},
+         "ok ok ok ok warning",
+         1,
+         "    no crontab runs quorvexmetrics"},
+    };
+    for (const auto& c : cases) {
+        SimulatedModem modem;
+        modem.answerValue(OBJ_RSSI, 75);
+        modem.answerValue(OBJ_ROAMING_STATUS, 1);
+        modem.answer(OBJ_MODEM_TYPE,
+                     SimulatedModem::reply(OBJ_MODEM_TYPE, {0, 0, 0, 0x3C, 0, 0, 0, 0}));
+        modem.releasePort();
+        ProbeSandbox sandbox;
+        if (c.driverList) {
+            sandbox.setDriverList(*c.driverList);
+        }
+        sandbox.addDevice("ttyUSB1", modem.devicePath());
+        sandbox.addCrontab("/etc/crontabs/root",
+                           "# metrics\n* * * * * /usr/bin/quorvexmetrics >/dev/null 2>&1\n");
+        std::vector<int> held;
+        Scene scene{modem, sandbox, sandbox.tmpDir() + "/quorvexmetrics", held};
+        writeFileText(scene.metricsPath, "-75\n1\n");
+        c.breakLink(scene);
+        const std::string metricsBefore = readFileText(scene.metricsPath);
+        std::vector<std::string> command = {QUORVEX_CARDTOOL_PATH, "--check"};
+        command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+        const ProbeRun run = sandbox.run(command);
+        for (const int fd : held) {
+            ::close(fd);
+        }
+        EXPECT_EQ(verdictsOf(run.out), c.verdicts) << c.name << "\n" << run.out;
+        EXPECT_EQ(run.exitStatus, c.status) << c.name;
+        EXPECT_NE(run.out.find(c.shows), std::string::npos) << c.name << "\n" << run.out;
+        EXPECT_EQ(readFileText(scene.metricsPath), metricsBefore) << c.name;
+        for (const Bytes& request : modem.requests()) {
+            EXPECT_EQ(request.at(7), 0x01) << c.name << ": not a get request";
+        }
+    }
+}
+
+}  // namespace
