@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -35,6 +36,7 @@ struct Scene {
     ProbeSandbox& sandbox;
     std::string metricsPath;
     std::vector<int>& held;  // descriptors the test holds during the run
+    std::optional<std::string> driverList = modemLines(0);
 };
 
 void holdPort(Scene& scene, bool lock) {
@@ -55,6 +57,15 @@ void replaceMetrics(Scene& scene, const std::function<int(const char*)>& make) {
     ASSERT_EQ(make(scene.metricsPath.c_str()), 0);
 }
 
+// The local modes the port has while nobody uses it.
+tcflag_t localModes(const SimulatedModem& modem) {
+    const int fd = ::open(modem.devicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios settings{};
+    EXPECT_EQ(::tcgetattr(fd, &settings), 0);
+    ::close(fd);
+    return settings.c_lflag;
+}
+
 // "name: verdict" lines of the text, or the "verdict" values of the JSON.
 std::string verdictsOf(const std::string& report) {
     const std::regex verdict(R"((?:^[a-z][a-z ]*: |"verdict": ")([a-z]+))", std::regex::multiline);
@@ -69,130 +80,73 @@ TEST(CheckTest, EachBrokenLinkHasItsVerdictsAndStatus) {
     if (!ProbeSandbox::unavailableReason().empty()) {
         GTEST_SKIP() << ProbeSandbox::unavailableReason();
     }
-    const std::string self = "process " + std::to_string(::getpid()) + " (";
     const struct {
         const char* name;
-        std::optional<std::string> driverList;
-        std::function<void(Scene&)> breakLink;
-        std::vector<std::string> arguments;
         const char* verdicts;  // driver list, port, modem, metrics file, schedule
         int status;
         std::string shows;  // a line, or part of one, of the report
+        std::function<void(Scene&)> breakLink = [](Scene&) {};
+        std::vector<std::string> arguments = {};
     } cases[] = {
-        {"healthy",
-         modemLines(0),
-         [](Scene&) {},
-         {},
-         "ok ok ok ok ok",
-         0,
-         "    RSSI, the file's line 1: -75 (reply in "},
+        {"healthy", "ok ok ok ok ok", 0, "    RSSI, the file's line 1: -75 (reply in "},
         {"healthy, JSON",
-         modemLines(0),
-         [](Scene&) {},
-         {"--json"},
          "ok ok ok ok ok",
          0,
-         R"(["/proc/tty/driver/usbserial has 2 line(s) of product 0028:", "  0: module:usbserial name:\"generic\")"},
-        {"--device",
-         std::nullopt,
+         R"(["/proc/tty/driver/usbserial has 2 line(s) of product 0028:", )"
+         R"("  0: module:usbserial name:\"generic\")",
          [](Scene&) {},
-         {"--device", "/dev/ttyUSB1"},
+         {"--json"}},
+        {"--device, RSSI 0",
          "skipped ok ok ok ok",
          0,
-         "    --device /dev/ttyUSB1 given\n"},
-        {"no list",
-         std::nullopt,
-         [](Scene&) {},
-         {},
-         "failed skipped skipped ok ok",
-         4,
-         "    /proc/tty/driver/usbserial cannot be read: No such file or directory\n"},
-        {"no modem listed",
-         "usbserinfo:1.0 driver:2.0\n0: vendor:abcd product:0031 port:0\n",
-         [](Scene&) {},
-         {},
-         "failed skipped skipped ok ok",
-         4,
-         "/proc/tty/driver/usbserial has no line of product 0028\n"},
-        {"chosen port missing",
-         modemLines(1),
-         [](Scene&) {},
-         {},
-         "ok failed skipped ok ok",
-         4,
-         "    /dev/ttyUSB2: No such file or directory\n"},
-        {"port held open",
-         modemLines(0),
-         [](Scene& s) { holdPort(s, false); },
-         {},
-         "ok warning ok ok ok",
-         1,
-         self},
-        {"port locked",
-         modemLines(0),
-         [](Scene& s) { holdPort(s, true); },
-         {},
-         "ok warning ok ok ok",
-         1,
-         ") holds its lock\n"},
-        {"mute modem",
-         modemLines(0),
+         "    RSSI, the file's line 1: 1 (reply in ",
+         [](Scene& s) {
+             s.driverList = std::nullopt;
+             s.modem.answerValue(OBJ_RSSI, 0);
+         },
+         {"--device", "/dev/ttyUSB1"}},
+        {"no list", "failed skipped skipped ok ok", 4,
+         "    /proc/tty/driver/usbserial cannot be read: No such file or directory\n",
+         [](Scene& s) { s.driverList = std::nullopt; }},
+        {"no modem listed", "failed skipped skipped ok ok", 4,
+         "/proc/tty/driver/usbserial has no line of product 0028\n",
+         [](Scene& s) {
+             s.driverList = "usbserinfo:1.0 driver:2.0\n0: vendor:abcd product:0031\n";
+         }},
+        {"chosen port missing", "ok failed skipped ok ok", 4,
+         "    /dev/ttyUSB2: No such file or directory\n",
+         [](Scene& s) { s.driverList = modemLines(1); }},
+        {"port held open", "ok warning ok ok ok", 1,
+         "    process " + std::to_string(::getpid()) + " (", [](Scene& s) { holdPort(s, false); }},
+        {"port locked", "ok warning ok ok ok", 1, ") holds its lock\n",
+         [](Scene& s) { holdPort(s, true); }},
+        {"mute modem", "ok ok failed ok ok", 4,
+         "    roaming status, the file's line 2: failed: no reply within 1 second\n",
          [](Scene& s) {
              s.modem.answer(OBJ_RSSI, SimulatedModem::mute());
              s.modem.answer(OBJ_ROAMING_STATUS, SimulatedModem::mute());
-         },
-         {},
-         "ok ok failed ok ok",
-         4,
-         "    roaming status, the file's line 2: failed: no reply within 1 second\n"},
-        {"error reply",
-         modemLines(0),
+         }},
+        {"error reply", "ok ok failed ok ok", 4,
+         "RSSI, the file's line 1: failed: the modem answered with an error",
          [](Scene& s) {
              s.modem.answer(OBJ_RSSI, SimulatedModem::errorReply(OBJ_RSSI, value16(75)));
-         },
-         {},
-         "ok ok failed ok ok",
-         4,
-         "RSSI, the file's line 1: failed: the modem answered with an error"},
-        {"metrics file old",
-         modemLines(0),
-         [](Scene& s) { ageMetrics(s, 3600); },
-         {},
-         "ok ok ok warning ok",
-         1,
-         ", modified 60 min ago\n"},
-        {"metrics file a symbolic link",
-         modemLines(0),
+         }},
+        {"metrics file old", "ok ok ok warning ok", 1, ", modified 60 min ago\n",
+         [](Scene& s) { ageMetrics(s, 3600); }},
+        {"metrics file a symbolic link", "ok ok ok failed ok", 4,
+         "/tmp/quorvexmetrics is a symbolic link\n",
          [](Scene& s) {
              replaceMetrics(s, [](const char* path) { return ::symlink("/etc/passwd", path); });
-         },
-         {},
-         "ok ok ok failed ok",
-         4,
-         "/tmp/quorvexmetrics is a symbolic link\n"},
-        {"metrics file a directory",
-         modemLines(0),
-         [](Scene& s) { replaceMetrics(s, [](const char* path) { return ::mkdir(path, 0755); }); },
-         {},
-         "ok ok ok failed ok",
-         4,
-         "/tmp/quorvexmetrics is a directory"},
-        {"metrics file junk",
-         modemLines(0),
-         [](Scene& s) { writeFileText(s.metricsPath, "-75 dBm\n\x01"); },
-         {},
-         "ok ok ok failed ok",
-         4,
-         "content is not what a run writes: \"-75 dBm\\n\\x01\"\n"},
-        {"no crontab",
-         modemLines(0),
+         }},
+        {"metrics file a directory", "ok ok ok failed ok", 4, "/tmp/quorvexmetrics is a directory",
+         [](Scene& s) { replaceMetrics(s, [](const char* path) { return ::mkdir(path, 0755); }); }},
+        {"metrics file junk", "ok ok ok failed ok", 4,
+         "content is not what a run writes: \"-75 dBm\\n\\x01\"\n",
+         [](Scene& s) { writeFileText(s.metricsPath, "-75 dBm\n\x01"); }},
+        {"no crontab", "ok ok ok ok warning", 1, "    no crontab runs quorvexmetrics",
          [](Scene& s) {
              s.sandbox.addCrontab("/etc/crontabs/root", "# * * * * * /usr/bin/quorvexmetrics\n");
-         },
-         {},
-         "ok ok ok ok warning",
-         1,
-         "    no crontab runs quorvexmetrics"},
+         }},
     };
     for (const auto& c : cases) {
         SimulatedModem modem;
@@ -202,9 +156,6 @@ TEST(CheckTest, EachBrokenLinkHasItsVerdictsAndStatus) {
                      SimulatedModem::reply(OBJ_MODEM_TYPE, {0, 0, 0, 0x3C, 0, 0, 0, 0}));
         modem.releasePort();
         ProbeSandbox sandbox;
-        if (c.driverList) {
-            sandbox.setDriverList(*c.driverList);
-        }
         sandbox.addDevice("ttyUSB1", modem.devicePath());
         sandbox.addCrontab("/etc/crontabs/root",
                            "# metrics\n* * * * * /usr/bin/quorvexmetrics >/dev/null 2>&1\n");
@@ -212,7 +163,11 @@ TEST(CheckTest, EachBrokenLinkHasItsVerdictsAndStatus) {
         Scene scene{modem, sandbox, sandbox.tmpDir() + "/quorvexmetrics", held};
         writeFileText(scene.metricsPath, "-75\n1\n");
         c.breakLink(scene);
+        if (scene.driverList) {
+            sandbox.setDriverList(*scene.driverList);
+        }
         const std::string metricsBefore = readFileText(scene.metricsPath);
+        const tcflag_t modesBefore = localModes(modem);
         std::vector<std::string> command = {QUORVEX_CARDTOOL_PATH, "--check"};
         command.insert(command.end(), c.arguments.begin(), c.arguments.end());
         const ProbeRun run = sandbox.run(command);
@@ -223,6 +178,7 @@ TEST(CheckTest, EachBrokenLinkHasItsVerdictsAndStatus) {
         EXPECT_EQ(run.exitStatus, c.status) << c.name;
         EXPECT_NE(run.out.find(c.shows), std::string::npos) << c.name << "\n" << run.out;
         EXPECT_EQ(readFileText(scene.metricsPath), metricsBefore) << c.name;
+        EXPECT_EQ(localModes(modem), modesBefore) << c.name << ": port settings not put back";
         for (const Bytes& request : modem.requests()) {
             EXPECT_EQ(request.at(7), 0x01) << c.name << ": not a get request";
         }
