@@ -11,12 +11,18 @@ namespace CardReply {
 
 namespace {
 
-void require(const std::vector<unsigned char>& queryResult, int offset, std::size_t count) {
-    if (offset < 0 || queryResult.size() < static_cast<std::size_t>(offset) + count) {
+// `count` bytes from `offset` on lie within the first `usable` bytes.
+void require(const std::vector<unsigned char>& queryResult, std::size_t usable, int offset,
+             std::size_t count) {
+    if (offset < 0 || usable < static_cast<std::size_t>(offset) + count) {
         Diagnostics::reportLine("Reply of " + std::to_string(queryResult.size()) +
                                 " bytes holds no value at offset " + std::to_string(offset) + ".");
         throw CnsErrors::UNUSABLE_REPLY;
     }
+}
+
+void require(const std::vector<unsigned char>& queryResult, int offset, std::size_t count) {
+    require(queryResult, queryResult.size(), offset, count);
 }
 
 }  // namespace
@@ -55,6 +61,12 @@ unsigned short value16(const std::vector<unsigned char>& queryResult, int offset
 unsigned int value32(const std::vector<unsigned char>& queryResult, int offset) {
     require(queryResult, offset, sizeof(unsigned int));
     return CnsOperations::get32BigEndian(queryResult.data() + offset);
+}
+
+unsigned short parameterValue16(const std::vector<unsigned char>& queryResult, int offset) {
+    const std::size_t withoutClosingFlag = queryResult.empty() ? 0 : queryResult.size() - 1;
+    require(queryResult, withoutClosingFlag, offset, sizeof(unsigned short));
+    return CnsOperations::get16BigEndian(queryResult.data() + offset);
 }
 
 }  // namespace CardReply

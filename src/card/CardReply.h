@@ -21,5 +21,8 @@ unsigned char byteAt(const std::vector<unsigned char>& queryResult, int offset);
 // Big-endian numbers from `offset` on.
 unsigned short value16(const std::vector<unsigned char>& queryResult, int offset);
 unsigned int value32(const std::vector<unsigned char>& queryResult, int offset);
+// value16 from the reply's parameter only: the closing flag, the reply's
+// last byte, is no part of a value.
+unsigned short parameterValue16(const std::vector<unsigned char>& queryResult, int offset);
 
 }  // namespace CardReply

@@ -1,20 +1,20 @@
 #include "card/WirelessCard.h"
 
-#include <fcntl.h>
-#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 #include <string>
 
+#include "card/CardPort.h"
 #include "card/CardReply.h"
 #include "card/Diagnostics.h"
 #include "card/PortDiscovery.h"
 #include "cns/CnsErrors.h"
 #include "cns/CnsFrame.h"
+#include "cns/CnsOperations.h"
 
 using Diagnostics::reportLine;
 using Diagnostics::reportSystemError;
@@ -23,9 +23,13 @@ namespace {
 
 // The port path was built in a 100-byte buffer, terminator included.
 constexpr std::size_t kMaxPathLength = 99;
-constexpr long kReplyWaitSeconds = 1;
-constexpr std::size_t kReadSize = 125;
+// The wait for the port to take a request, and then for its reply.
+constexpr std::chrono::seconds kWriteWait{1};
+constexpr std::chrono::seconds kReplyWait{1};
+constexpr std::size_t kReadSize = CardPort::FrameReader::kReadSize;
 constexpr cc_t kMinimumReadBytes = 5;
+constexpr LockWait kProbeLockWait = {std::chrono::seconds(1), std::chrono::seconds(1),
+                                     std::chrono::milliseconds(0)};
 constexpr int kValueOffset = CnsFrame::kParameterOffset;
 // The four values of the RSSI and Ec/Io reply.
 constexpr int kCdmaRssiOffset = 15;
@@ -51,9 +55,19 @@ unsigned short negated16(unsigned short magnitude) {
     return static_cast<unsigned short>(0u - magnitude);
 }
 
+void reportUnclosedFrame(std::size_t size) {
+    char line[64];
+    std::snprintf(line, sizeof line, "Unusable reply of %zu bytes: no closing flag.", size);
+    reportLine(line);
+}
+
+std::string objectText(unsigned short object) {
+    return std::to_string(static_cast<short>(object));
+}
+
 }  // namespace
 
-WirelessCard::WirelessCard() : fd(-1) {
+WirelessCard::WirelessCard() : fd(-1), lockBudget(kProbeLockWait) {
     // Room for any reply, so that transactions do not allocate.
     queryResult.reserve(kReadSize);
     cnsPacket.packetData.reserve(kReadSize);
@@ -71,17 +85,53 @@ void WirelessCard::openCard() {
 
 void WirelessCard::openCard(const char* path) {
     errno = 0;
-    fd = ::open(path, O_RDWR | O_NOCTTY);
+    fd = CardPort::openTerminal(path);
     if (fd == -1) {
         failToOpen(path);
     }
-    hasSettingsBeforeOpen = ::tcgetattr(fd, &settingsBeforeOpen) == 0;
+    this->path = path;
+    // The flush and the new settings would disturb a reply another program
+    // is waiting for.
+    const PortLock lock(fd, lockBudget);
+    if (!lock.acquired()) {
+        ::close(fd);
+        fd = -1;
+        failBusy();
+    }
+    termios before{};
+    settingsBeforeOpen.reset();
+    if (::tcgetattr(fd, &before) == 0) {
+        settingsBeforeOpen = before;
+    }
     configurePortForNonCanonicalMode(fd);
 }
 
 void WirelessCard::failToOpen(const char* path) {
     reportSystemError("Error opening port " + std::string(path) + ": " + std::to_string(fd));
     throw CnsErrors::ERROR_OPENING_PORT;
+}
+
+void WirelessCard::reportBusy() const {
+    reportLine("Port " + path + " is in use by another program.");
+}
+
+void WirelessCard::failBusy() const {
+    reportBusy();
+    throw CnsErrors::PORT_BUSY;
+}
+
+void WirelessCard::restorePortSettings() {
+    if (fd < 0 || !settingsBeforeOpen) {
+        return;
+    }
+    const PortLock lock(fd, lockBudget);
+    if (!lock.acquired()) {
+        reportBusy();  // the other program's settings stay
+        return;
+    }
+    if (::tcsetattr(fd, TCSANOW, &*settingsBeforeOpen) == -1) {
+        reportSystemError("Error restoring the settings of port " + path + ": ");
+    }
 }
 
 void WirelessCard::configurePortForNonCanonicalMode(int port) {
@@ -98,12 +148,6 @@ void WirelessCard::configurePortForNonCanonicalMode(int port) {
     ::tcflush(port, TCIFLUSH);
     errno = 0;
     ::tcsetattr(port, TCSANOW, &settings);
-}
-
-void WirelessCard::restorePortSettings() {
-    if (fd >= 0 && hasSettingsBeforeOpen) {
-        ::tcsetattr(fd, TCSANOW, &settingsBeforeOpen);
-    }
 }
 
 void WirelessCard::closeCard() {
@@ -129,81 +173,81 @@ void WirelessCard::sendToCard(unsigned char* frame, int length) {
         throw CnsErrors::CARD_NOT_OPEN;
     }
     queryResult.clear();
-    if (::write(fd, frame, length) == -1) {
+    const PortLock lock(fd, lockBudget);
+    if (!lock.acquired()) {
+        failBusy();
+    }
+    const CardPort::NonBlockingMode nonBlocking(fd);
+    // Whatever came before the request cannot be its reply.
+    ::tcflush(fd, TCIFLUSH);
+    const auto count = static_cast<std::size_t>(length > 0 ? length : 0);
+    if (!CardPort::writeWithin(fd, frame, count, CardPort::Clock::now() + kWriteWait)) {
         reportSystemError("Error writing ");
+        // Unsent bytes would hold up the close and the exit.
+        ::tcflush(fd, TCOFLUSH);
         return;
     }
-    showFrame(FrameDirection::Request, frame, static_cast<std::size_t>(length));
-    const ReplyWait wait = waitForReply();
-    if (wait == ReplyWait::Failed) {
-        return;
-    }
-    std::array<unsigned char, kReadSize> buffer;
-    const std::size_t received =
-        wait == ReplyWait::Readable ? readAvailable(buffer.data(), buffer.size()) : 0;
-    if (received == 0) {
-        reportLine("No data was returned by query.");
-        throw CnsErrors::NO_DATA_RETURNED;
-    }
-    showFrame(FrameDirection::Reply, buffer.data(), received);
-    storeReply(buffer.data(), received);
-    if (cnsPacket.isError()) {
-        reportLine(std::to_string(static_cast<short>(cnsPacket.cnsObjectId)) +
-                   " query data packet has an error associated with it.");
-    }
+    showFrame(FrameDirection::Request, frame, count);
+    const bool namesObject = count > CnsFrame::kObjectIdOffset + 1;
+    receiveReply({!namesObject,
+                  namesObject ? CnsOperations::get16BigEndian(frame + CnsFrame::kObjectIdOffset)
+                              : static_cast<unsigned short>(0)});
 }
 
-WirelessCard::ReplyWait WirelessCard::waitForReply() const {
-    if (fd >= FD_SETSIZE) {
-        errno = EINVAL;  // select cannot watch it
-        reportSystemError("select system call failed: ");
-        return ReplyWait::Failed;
-    }
-    timeval timeout{kReplyWaitSeconds, 0};
+void WirelessCard::receiveReply(AwaitedReply awaited) {
+    const auto deadline = CardPort::Clock::now() + kReplyWait;
+    CardPort::FrameReader reader;
     for (;;) {
-        fd_set readSet;
-        FD_ZERO(&readSet);
-        FD_SET(fd, &readSet);
-        errno = 0;
-        const int ready = ::select(fd + 1, &readSet, nullptr, nullptr, &timeout);
-        if (ready > 0) {
-            return ReplyWait::Readable;
-        }
-        if (ready == 0) {
-            return ReplyWait::TimedOut;
-        }
-        // The probe installs no signal handler, so EINTR should not come; should
-        // one arrive anyway, Linux has left the rest of the wait in `timeout`.
-        if (errno != EINTR) {
-            reportSystemError("select system call failed: ");
-            return ReplyWait::Failed;
+        switch (reader.next(fd, deadline)) {
+            case CardPort::FrameReader::Result::Frame:
+                showFrame(FrameDirection::Reply, reader.frame(), reader.frameSize());
+                if (isReplyTo(awaited, reader.frame())) {
+                    storeReply(reader.frame(), reader.frameSize());
+                    return;
+                }
+                break;
+            case CardPort::FrameReader::Result::NothingCame:
+                reportLine("No data was returned by query.");
+                throw CnsErrors::NO_DATA_RETURNED;
+            case CardPort::FrameReader::Result::Incomplete:
+                showFrame(FrameDirection::Reply, reader.frame(), reader.frameSize());
+                reportUnclosedFrame(reader.frameSize());
+                throw CnsErrors::UNUSABLE_REPLY;
+            case CardPort::FrameReader::Result::Failed:
+                reportSystemError("select system call failed: ");
+                return;
         }
     }
 }
 
-std::size_t WirelessCard::readAvailable(unsigned char* buffer, std::size_t size) const {
-    // The port blocks until 5 bytes are in (VMIN 5), and Linux reports it
-    // readable only then. Settings that did not apply (they are not checked)
-    // or another line discipline could still leave fewer, and a blocking read
-    // would then wait for ever; so the one read takes only what is there.
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags != -1) {
-        ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+bool WirelessCard::isReplyTo(AwaitedReply awaited, const unsigned char* frame) const {
+    const unsigned short object = CnsOperations::get16BigEndian(frame + CnsFrame::kObjectIdOffset);
+    const unsigned char operation = frame[CnsFrame::kOperationTypeOffset];
+    const auto withoutErrorBit = static_cast<short>(operation & ~CnsFrame::kErrorBit);
+    if ((awaited.anyObject || object == awaited.object) &&
+        cnsPacket.operations.isModemTohost(withoutErrorBit)) {
+        return true;
     }
-    ssize_t received;
-    do {
-        received = ::read(fd, buffer, size);
-    } while (received == -1 && errno == EINTR);
-    if (flags != -1) {
-        ::fcntl(fd, F_SETFL, flags);
+    char line[96];
+    char awaitedText[8] = "any";
+    if (!awaited.anyObject) {
+        std::snprintf(awaitedText, sizeof awaitedText, "%d", static_cast<short>(awaited.object));
     }
-    return received > 0 ? static_cast<std::size_t>(received) : 0;
+    std::snprintf(line, sizeof line,
+                  "Skipped a frame of object %d, operation %u, awaiting the reply for object %s.",
+                  static_cast<short>(object), operation, awaitedText);
+    reportLine(line);
+    return false;
 }
 
 void WirelessCard::storeReply(const unsigned char* bytes, std::size_t count) {
     CardReply::unescape(bytes, count, queryResult);
     showFrame(FrameDirection::UnescapedReply, queryResult.data(), queryResult.size());
     CardReply::decode(queryResult, cnsPacket);
+    if (cnsPacket.isError()) {
+        reportLine(objectText(cnsPacket.cnsObjectId) +
+                   " query data packet has an error associated with it.");
+    }
 }
 
 unsigned short WirelessCard::get16ValFromQueryResult(int offset) const {
@@ -218,9 +262,13 @@ unsigned int WirelessCard::get32ValFromQueryResult(int offset) const {
     return CardReply::value32(queryResult, offset);
 }
 
+unsigned short WirelessCard::parameterValue16(int offset) const {
+    return CardReply::parameterValue16(queryResult, offset);
+}
+
 unsigned short WirelessCard::query16(CnsObjects::CnsObjectTypes object) {
     sendToCard(object);
-    return get16ValFromQueryResult();
+    return parameterValue16(kValueOffset);
 }
 
 short WirelessCard::getRssi() {
@@ -235,7 +283,7 @@ bool WirelessCard::isModemActivated() {
     CnsImp request;
     request.setCnsObjectForGet(CnsObjects::OBJ_MODEM_ACTIVATED);
     sendToCard(request);
-    return get16ValFromQueryResult() == 1;
+    return parameterValue16(kValueOffset) == 1;
 }
 
 unsigned short WirelessCard::getServiceIndication() {
@@ -285,8 +333,8 @@ void WirelessCard::getRssiEcloForCDMAndHDR(unsigned short& cdmaRssi, unsigned sh
     sendToCard(CnsObjects::OBJ_RSSI_ECIO_CDMA_HDR);
     // All four are read before any is handed out: a short reply changes none.
     const unsigned short values[] = {
-        get16ValFromQueryResult(kCdmaRssiOffset), get16ValFromQueryResult(kCdmaEcioOffset),
-        get16ValFromQueryResult(kHdrRssiOffset), get16ValFromQueryResult(kHdrEcioOffset)};
+        parameterValue16(kCdmaRssiOffset), parameterValue16(kCdmaEcioOffset),
+        parameterValue16(kHdrRssiOffset), parameterValue16(kHdrEcioOffset)};
     cdmaRssi = negated16(values[0]);
     cdmaEcio = values[1];
     hdrRssi = negated16(values[2]);
@@ -303,7 +351,7 @@ unsigned short WirelessCard::getModemType() {
         CardReply::byteAt(queryResult, CnsFrame::kParameterLengthOffset);
     for (const unsigned char carriesType : kModemTypeParameterLengths) {
         if (parameterLength == carriesType) {
-            return get16ValFromQueryResult(kModemTypeOffset);
+            return parameterValue16(kModemTypeOffset);
         }
     }
     return kUnknownModemType;

@@ -1,10 +1,12 @@
 // The modem behind its serial port.
 //
 // The card finds the modem's control port, puts it into raw mode and runs
-// one request/reply transaction per query: write the request frame, wait up
-// to 1 second for the reply, read it in one chunk, unescape it into
-// queryResult and decode its header into cnsPacket. Queries then read their
-// values from queryResult at fixed offsets.
+// one request/reply transaction per query, under the port's lock (PortLock):
+// drop pending input, write the request, then wait up to 1 second for the
+// reply frame, read in as many pieces as it comes (CardPort). Frames for
+// another object, and bytes outside a frame, are not the reply. The reply
+// is unescaped into queryResult and its header decoded into cnsPacket;
+// queries then read their values from queryResult at fixed offsets.
 //
 // Failures that end a run are thrown as CnsErrors::ReturnErrors; the others
 // (a failed write or select, an error reply) are reported on standard error
@@ -14,9 +16,12 @@
 #include <termios.h>
 
 #include <cstddef>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "card/CnsResults.h"
+#include "card/PortLock.h"
 #include "cns/CnsImp.h"
 #include "cns/CnsObjects.h"
 #include "cns/CnsPacketData.h"
@@ -35,22 +40,27 @@ public:
     WirelessCard(const WirelessCard&) = delete;
     WirelessCard& operator=(const WirelessCard&) = delete;
 
-    // Opens the port the driver list names; throws ERROR_OPENING_PORT.
+    // Opens the port the driver list names; throws ERROR_OPENING_PORT and
+    // PORT_BUSY.
     void openCard();
-    // Opens and configures the given device; throws ERROR_OPENING_PORT.
+    // Opens and configures the given terminal; throws ERROR_OPENING_PORT
+    // and PORT_BUSY.
     void openCard(const char* path);
     void configurePortForNonCanonicalMode(int port);
     void closeCard();
 
     // One transaction with an encoded frame; throws CARD_NOT_OPEN,
-    // NO_DATA_RETURNED and UNUSABLE_REPLY.
+    // PORT_BUSY, NO_DATA_RETURNED and UNUSABLE_REPLY. The reply is the
+    // first complete frame for the frame's object (offsets 5-6) that the
+    // modem sends after it.
     void sendToCard(unsigned char* frame, int length);
     // A get request from `request`, whatever operation type it holds.
     void sendToCard(const CnsImp& request);
     void sendToCard(CnsObjects::CnsObjectTypes object);
 
-    // Big-endian values of the last reply; throw UNUSABLE_REPLY when the
-    // reply is too short for them.
+    // Big-endian values of the last reply, flags included; throw
+    // UNUSABLE_REPLY when the reply is too short for them. The queries below
+    // also refuse a value that would take the closing flag.
     unsigned short get16ValFromQueryResult(int offset) const;
     unsigned short get16ValFromQueryResult() const;
     unsigned int get32ValFromQueryResult(int offset) const;
@@ -79,27 +89,38 @@ public:
 
     void setHDRHybridPreference(bool preference);
 
+    // How long the port's lock is waited for; by default 1 second per lock
+    // and 1 second over the card's life, with no turn gap.
+    void setLockWait(const LockWait& wait) { lockBudget = LockBudget(wait); }
+    // Puts back the settings the port had before openCard configured it,
+    // unless another program holds the port.
+    void restorePortSettings();
+
     void observeFrames(FrameObserver observer, void* context) {
         frameObserver = observer;
         frameObserverContext = context;
     }
 
     bool isOpen() const { return fd >= 0; }
-    // The port's descriptor; -1 when closed.
     int descriptor() const { return fd; }
-    // Puts back the serial settings the port had before openCard set its own.
-    void restorePortSettings();
+    const std::string& portPath() const { return path; }
     const std::vector<unsigned char>& lastReply() const { return queryResult; }
     const CnsPacketData& lastReplyHeader() const { return cnsPacket; }
 
 private:
-    enum class ReplyWait { Readable, TimedOut, Failed };
-
-    ReplyWait waitForReply() const;
-    std::size_t readAvailable(unsigned char* buffer, std::size_t size) const;
+    // Whether a frame the port sent answers the request for `awaited`.
+    struct AwaitedReply {
+        bool anyObject;  // a raw request too short to name its object
+        unsigned short object;
+    };
+    void receiveReply(AwaitedReply awaited);
+    bool isReplyTo(AwaitedReply awaited, const unsigned char* frame) const;
     void storeReply(const unsigned char* bytes, std::size_t count);
     unsigned short query16(CnsObjects::CnsObjectTypes object);
+    unsigned short parameterValue16(int offset) const;
     [[noreturn]] void failToOpen(const char* path);
+    void reportBusy() const;
+    [[noreturn]] void failBusy() const;
     void showFrame(FrameDirection direction, const unsigned char* bytes, std::size_t count) const {
         if (frameObserver != nullptr) {
             frameObserver(frameObserverContext, direction, bytes, count);
@@ -107,10 +128,11 @@ private:
     }
 
     int fd;
-    termios settingsBeforeOpen{};
-    bool hasSettingsBeforeOpen = false;
     std::vector<unsigned char> queryResult;
     CnsPacketData cnsPacket;
+    std::string path;
+    LockBudget lockBudget;
+    std::optional<termios> settingsBeforeOpen;
     FrameObserver frameObserver = nullptr;
     void* frameObserverContext = nullptr;
 };

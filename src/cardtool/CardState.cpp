@@ -40,13 +40,20 @@ Value name(const std::string& text) {
 
 constexpr Field kHybridMode = {"hybrid_mode", "Hybrid mode"};
 
-// Runs one query; `query` returns one value for each field.
+constexpr const char* kErrorReply = "the modem answered with an error";
+
+// Runs one query; `query` returns one value for each field. An error reply
+// carries no value worth showing: the query failed.
 template <typename Query>
-void readQuery(CardState& state, std::initializer_list<Field> fields, Query&& query) {
+void readQuery(CardState& state, const WirelessCard& card, std::initializer_list<Field> fields,
+               Query&& query) {
     Values values;
     std::string failure;
     try {
         values = query();
+        if (card.lastReplyHeader().isError()) {
+            failure = kErrorReply;
+        }
     } catch (const CnsErrors::ReturnErrors& error) {
         failure = failureReason(error);
     }
@@ -71,21 +78,23 @@ std::string failureReason(CnsErrors::ReturnErrors error) {
             return "port not open";
         case CnsErrors::ERROR_OPENING_PORT:
             return "port could not be opened";
+        case CnsErrors::PORT_BUSY:
+            return "port busy";
     }
     return "error " + std::to_string(static_cast<int>(error));
 }
 
 CardState collectCardState(WirelessCard& card) {
     CardState state;
-    readQuery(state, {{"modem_type", "Modem type"}},
+    readQuery(state, card, {{"modem_type", "Modem type"}},
               [&] { return Values{number(card.getModemType())}; });
-    readQuery(state, {{"model_name", "Model name"}},
+    readQuery(state, card, {{"model_name", "Model name"}},
               [&] { return Values{name(card.getModemTypeName())}; });
-    readQuery(state, {{"activated", "Activated"}},
+    readQuery(state, card, {{"activated", "Activated"}},
               [&] { return Values{flag(card.isModemActivated(), "yes", "no")}; });
-    readQuery(state, {{"service_indication", "Service indication"}},
+    readQuery(state, card, {{"service_indication", "Service indication"}},
               [&] { return Values{number(card.getServiceIndication())}; });
-    readQuery(state,
+    readQuery(state, card,
               {{"cdma_rssi", "CDMA RSSI"},
                {"cdma_ecio", "CDMA Ec/Io"},
                {"hdr_rssi", "HDR RSSI"},
@@ -96,26 +105,29 @@ CardState collectCardState(WirelessCard& card) {
                   return Values{signed16(signal.cdmaRssi), number(signal.cdmaEcio),
                                 signed16(signal.hdrRssi), number(signal.hdrEcio)};
               });
-    readQuery(state, {{"band_class", "Band class"}},
+    readQuery(state, card, {{"band_class", "Band class"}},
               [&] { return Values{number(card.getBandClass())}; });
-    readQuery(state, {{"roaming_status", "Roaming status"}},
+    readQuery(state, card, {{"roaming_status", "Roaming status"}},
               [&] { return Values{number(card.getRoamingStatus())}; });
-    readQuery(state, {{"hdr_service_state", "HDR service state"}},
+    readQuery(state, card, {{"hdr_service_state", "HDR service state"}},
               [&] { return Values{number(card.getHDRServiceState())}; });
-    readQuery(state, {{"hdr_roam_status", "HDR roam status"}},
+    readQuery(state, card, {{"hdr_roam_status", "HDR roam status"}},
               [&] { return Values{number(card.getHDRRoamStatus())}; });
-    readQuery(state, {{"hdr_notification_status", "HDR notification status"}}, [&] {
+    readQuery(state, card, {{"hdr_notification_status", "HDR notification status"}}, [&] {
         CnsResults::CndQueryResult_HDRMiscNoticationStatus status;
         card.getHDRMiscNotificationStatus(status);
         return Values{number(status.value)};
     });
-    readQuery(state, {kHybridMode}, [&] { return Values{hybridMode(card.getHybridMode())}; });
+    readQuery(state, card, {kHybridMode}, [&] { return Values{hybridMode(card.getHybridMode())}; });
     return state;
 }
 
 std::string sendHybridPreference(WirelessCard& card, bool on) {
     try {
         card.setHDRHybridPreference(on);
+        if (card.lastReplyHeader().isError()) {
+            return kErrorReply;
+        }
     } catch (const CnsErrors::ReturnErrors& error) {
         return failureReason(error);
     }
@@ -124,10 +136,13 @@ std::string sendHybridPreference(WirelessCard& card, bool on) {
 
 HybridMode readHybridMode(WirelessCard& card) {
     HybridMode mode;
-    readQuery(mode.state, {kHybridMode}, [&] {
+    readQuery(mode.state, card, {kHybridMode}, [&] {
         mode.on = card.getHybridMode();
         return Values{hybridMode(*mode.on)};
     });
+    if (!mode.state.front().value) {
+        mode.on.reset();  // an error reply's value is no mode
+    }
     return mode;
 }
 

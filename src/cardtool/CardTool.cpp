@@ -16,18 +16,29 @@ namespace {
 
 constexpr const char* kName = "quorvexcard: ";
 
-// The card's port, open for the life of this object; closed on every road
-// out, so the tool never leaves it open. Throws what openCard throws.
+// A technician may wait a few seconds for a query while the cron probe has
+// the port; between two queries the tool leaves the port free for a moment,
+// so that the probe is never starved by a whole run of them.
+constexpr LockWait kToolLockWait = {std::chrono::seconds(3), std::chrono::milliseconds::max(),
+                                    std::chrono::milliseconds(15)};
+
+// The card's port, open for the life of this object; given back with the
+// settings it had and closed on every road out, so the tool never leaves it
+// open or changed. Throws what openCard throws.
 class OpenPort {
 public:
     OpenPort(WirelessCard& card, const std::optional<std::string>& device) : card(card) {
+        card.setLockWait(kToolLockWait);
         if (device) {
             card.openCard(device->c_str());
         } else {
             card.openCard();
         }
     }
-    ~OpenPort() { card.closeCard(); }
+    ~OpenPort() {
+        card.restorePortSettings();
+        card.closeCard();
+    }
     OpenPort(const OpenPort&) = delete;
     OpenPort& operator=(const OpenPort&) = delete;
 
@@ -61,6 +72,7 @@ int setHybrid(WirelessCard& card, const Options& options, std::ostream& out, std
 }
 
 int check(WirelessCard& card, const Options& options, std::ostream& out) {
+    card.setLockWait(kToolLockWait);
     const CheckReport report = runCheck(card, options.device);
     out << (options.json ? formatCheckJson(report) : formatCheckText(report)) << std::flush;
     return checkExitStatus(report);

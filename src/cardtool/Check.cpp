@@ -205,19 +205,17 @@ void readBackSettings(int port, CheckResult& result) {
     }
 }
 
-void reportHolders(const std::vector<PortHolder>& holders, CheckResult& result) {
+// What to do about other programs on the port; "" when there are none.
+std::string reportHolders(const std::vector<PortHolder>& holders, CheckResult& result) {
     if (holders.empty()) {
         result.details.push_back("no other process has the port open or holds its lock");
-        return;
+        return {};
     }
     for (const PortHolder& holder : holders) {
         result.details.push_back("process " + std::to_string(holder.pid) + " (" + holder.command +
                                  ") " + holder.how);
     }
-    result.warn(
-        "another program uses the modem's port, and the probe's runs wait for it or fail: stop "
-        "it (kill " +
-        std::to_string(holders.front().pid) + ") unless it is meant to run");
+    return "stop it (kill " + std::to_string(holders.front().pid) + ") unless it is meant to run";
 }
 
 void checkPort(WirelessCard& card, const std::string& path, CheckResult& result) {
@@ -236,7 +234,11 @@ void checkPort(WirelessCard& card, const std::string& path, CheckResult& result)
     }
     result.details.push_back(path + ": character device " + std::to_string(major(node.st_rdev)) +
                              ":" + std::to_string(minor(node.st_rdev)));
-    reportHolders(findPortHolders(node), result);
+    const std::string stopHolders = reportHolders(findPortHolders(node), result);
+    if (!stopHolders.empty()) {
+        result.warn("another program uses the modem's port, and the probe's runs wait for it: " +
+                    stopHolders);
+    }
     try {
         card.openCard(path.c_str());
     } catch (const CnsErrors::ReturnErrors& error) {
@@ -244,7 +246,10 @@ void checkPort(WirelessCard& card, const std::string& path, CheckResult& result)
         const bool failedCall = error == CnsErrors::ERROR_OPENING_PORT && openErrno != 0;
         result.details.push_back("it did not open: " +
                                  (failedCall ? std::strerror(openErrno) : failureReason(error)));
-        result.fail("the port cannot be opened: see the reason above, then replug the modem");
+        result.fail(error == CnsErrors::PORT_BUSY && !stopHolders.empty()
+                        ? "another program keeps the port's lock, and the probe's runs fail: " +
+                              stopHolders
+                        : "the port cannot be opened: see the reason above, then replug the modem");
         return;
     }
     if (::isatty(card.descriptor()) == 0) {

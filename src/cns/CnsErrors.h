@@ -8,7 +8,8 @@ enum ReturnErrors {
     ERROR_OPENING_PORT = 2,  // the serial port did not open
     NO_DATA_RETURNED = 4,    // no reply within the wait
     CARD_NOT_OPEN = 17,      // a transaction on a closed card
-    UNUSABLE_REPLY = 32,     // a reply too short, or cut inside an escape pair
+    UNUSABLE_REPLY = 32,     // a reply that cannot carry the value asked for
+    PORT_BUSY = 33,          // another program held the port for the whole wait
 };
 
 }  // namespace CnsErrors

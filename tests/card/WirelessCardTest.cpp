@@ -8,11 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "cns/CnsErrors.h"
+#include "cns/CnsImp.h"
 #include "sim/SimulatedModem.h"
 #include "support/Bytes.h"
 #include "support/CardFixture.h"
@@ -86,100 +90,82 @@ TEST_F(WirelessCardTest, EscapedParameterBytesAreUnescaped) {
                           card.lastReply()));
 }
 
-TEST_F(WirelessCardTest, ErrorReplyIsReportedAndItsValueStillRead) {
-    modem.answer(OBJ_RSSI, SimulatedModem::errorReply(OBJ_RSSI, value16(75)));
-    std::string errors;
-    short rssi = 0;
-    EXPECT_EQ(run([&] { rssi = card.getRssi(); }, errors), std::nullopt);
-    EXPECT_EQ(rssi, -75);
-    EXPECT_EQ(errors, "4097 query data packet has an error associated with it.\n");
-    EXPECT_TRUE(card.lastReplyHeader().isError());
+// Every case is followed by a roaming query, answered 50 ms late: nothing
+// of the RSSI transaction may reach it.
+TEST_F(WirelessCardTest, RepliesReachOnlyTheRequestTheyAnswer) {
+    using Answer = SimulatedModem::Answer;
+    const Answer rssi75 = SimulatedModem::reply(OBJ_RSSI, value16(75));
+    const Bytes rssiFrame = rssi75.bytes();
+    const Answer roaming1 = SimulatedModem::reply(OBJ_ROAMING_STATUS, value16(1));
+    const std::string skippedRoaming =
+        "Skipped a frame of object 4103, operation 2, awaiting the reply for object 4097.\n";
+    const struct {
+        const char* name;
+        Answer rssi;
+        std::optional<CnsErrors::ReturnErrors> error;  // none: the RSSI is -75
+        std::string errors;
+        std::chrono::milliseconds roamingDelay = 50ms;
+    } cases[] = {
+        {"whole reply", rssi75, std::nullopt, ""},
+        {"reply at 0.6 s", rssi75.after(600ms), std::nullopt, ""},
+        {"reply in two pieces", rssi75.inPieces({10}, 300ms), std::nullopt, ""},
+        {"reply in three pieces, the last of 2 bytes", rssi75.inPieces({8, 16}, 100ms),
+         std::nullopt, ""},
+        {"a frame for another object first", roaming1.then(rssi75.after(50ms)), std::nullopt,
+         skippedRoaming},
+        {"the request echoed first", SimulatedModem::raw(getRequestFor(OBJ_RSSI)).then(rssi75),
+         std::nullopt,
+         "Skipped a frame of object 4097, operation 1, awaiting the reply for object 4097.\n"},
+        {"a stray byte before the flag", SimulatedModem::raw({0x55}).then(rssi75), std::nullopt,
+         ""},
+        {"a second frame after the reply",
+         rssi75.then(SimulatedModem::reply(OBJ_RSSI, value16(11)).after(30ms)), std::nullopt,
+         "Skipped a frame of object 4097, operation 2, awaiting the reply for object 4103.\n"},
+        {"error reply", SimulatedModem::errorReply(OBJ_RSSI, value16(75)), std::nullopt,
+         "4097 query data packet has an error associated with it.\n"},
+        {"mute", SimulatedModem::mute(), CnsErrors::NO_DATA_RETURNED,
+         "No data was returned by query.\n"},
+        {"reply at 1.3 s, during the next wait", rssi75.after(1300ms), CnsErrors::NO_DATA_RETURNED,
+         "No data was returned by query.\n"
+         "Skipped a frame of object 4097, operation 2, awaiting the reply for object 4103.\n",
+         500ms},
+        {"a parameter of one byte", SimulatedModem::reply(OBJ_RSSI, {0x4B}),
+         CnsErrors::UNUSABLE_REPLY, "Reply of 17 bytes holds no value at offset 15.\n"},
+        {"no parameter", SimulatedModem::reply(OBJ_RSSI, {}), CnsErrors::UNUSABLE_REPLY,
+         "Reply of 16 bytes holds no value at offset 15.\n"},
+        {"only 3 bytes", SimulatedModem::raw(Bytes(rssiFrame.begin(), rssiFrame.begin() + 3)),
+         CnsErrors::UNUSABLE_REPLY, "Unusable reply of 3 bytes: no closing flag.\n"},
+        {"cut inside an escape pair",
+         SimulatedModem::raw(concat(Bytes(rssiFrame.begin(), rssiFrame.end() - 1), {0x7D, 0x7E})),
+         CnsErrors::UNUSABLE_REPLY, "Unusable reply of 19 bytes: no closing flag.\n"},
+    };
+    for (const auto& c : cases) {
+        modem.answer(OBJ_RSSI, c.rssi);
+        modem.answer(OBJ_ROAMING_STATUS, roaming1.after(c.roamingDelay));
+        short rssi = 0;
+        unsigned short roaming = 0;
+        std::string errors;
+        const auto start = Clock::now();
+        EXPECT_EQ(run([&] { rssi = card.getRssi(); }, errors), c.error) << c.name;
+        EXPECT_LE(Clock::now() - start, 1100ms) << c.name;
+        std::string roamingErrors;
+        EXPECT_EQ(run([&] { roaming = card.getRoamingStatus(); }, roamingErrors), std::nullopt)
+            << c.name;
+        EXPECT_EQ(errors + roamingErrors, c.errors) << c.name;
+        EXPECT_EQ(roaming, 1) << c.name;
+        if (!c.error) {
+            EXPECT_EQ(rssi, -75) << c.name;
+        }
+    }
 }
 
 TEST_F(WirelessCardTest, ErrorReplyObjectIsPrintedAsSigned16Bit) {
-    modem.answer(OBJ_BAND_CLASS, SimulatedModem::errorReply(0x8001, value16(0)));
+    modem.answer(0x8001, SimulatedModem::errorReply(0x8001, value16(0)));
+    CnsImp request;
+    request.setCnsObjectForGet(0x8001);
     std::string errors;
-    EXPECT_EQ(run([&] { card.sendToCard(OBJ_BAND_CLASS); }, errors), std::nullopt);
+    EXPECT_EQ(run([&] { card.sendToCard(request); }, errors), std::nullopt);
     EXPECT_EQ(errors, "-32767 query data packet has an error associated with it.\n");
-}
-
-TEST_F(WirelessCardTest, MuteModemEndsTheTransactionAfterOneSecond) {
-    std::string errors;
-    const auto start = Clock::now();
-    EXPECT_EQ(run([&] { card.getRssi(); }, errors), CnsErrors::NO_DATA_RETURNED);
-    const auto waited = Clock::now() - start;
-    EXPECT_GE(waited, 900ms);
-    EXPECT_LE(waited, 1500ms);
-    EXPECT_EQ(errors, "No data was returned by query.\n");
-    EXPECT_TRUE(card.lastReply().empty());
-}
-
-TEST_F(WirelessCardTest, ReplyWithinTheSecondIsTaken) {
-    modem.answer(OBJ_RSSI, SimulatedModem::reply(OBJ_RSSI, value16(60)).after(600ms));
-    EXPECT_EQ(card.getRssi(), -60);
-}
-
-TEST_F(WirelessCardTest, ReplyAfterTheSecondIsNoData) {
-    modem.answer(OBJ_RSSI, SimulatedModem::reply(OBJ_RSSI, value16(60)).after(1300ms));
-    std::string errors;
-    EXPECT_EQ(run([&] { card.getRssi(); }, errors), CnsErrors::NO_DATA_RETURNED);
-}
-
-TEST_F(WirelessCardTest, ReplyOfOneToFourBytesNeverHangs) {
-    for (std::size_t size = 1; size <= 4; ++size) {
-        const Bytes full = replyFrame(OBJ_RSSI, 0x02, value16(75));
-        modem.answer(OBJ_RSSI, SimulatedModem::raw(Bytes(full.begin(), full.begin() + size)));
-        std::string errors;
-        const auto start = Clock::now();
-        const auto error = run([&] { card.getRssi(); }, errors);
-        EXPECT_LE(Clock::now() - start, 1500ms) << size << " bytes";
-        EXPECT_TRUE(error == CnsErrors::NO_DATA_RETURNED || error == CnsErrors::UNUSABLE_REPLY)
-            << size << " bytes";
-        // A fresh port for the next size: the bytes left behind are not a reply.
-        card.closeCard();
-        ASSERT_NO_THROW(card.openCard(modem.devicePath().c_str()));
-    }
-}
-
-TEST_F(WirelessCardTest, ReplyShorterThanItsHeaderIsUnusable) {
-    const Bytes full = replyFrame(OBJ_RSSI, 0x02, value16(75));
-    for (const std::size_t size : {5, 9, 14}) {
-        modem.answer(OBJ_RSSI, SimulatedModem::raw(Bytes(full.begin(), full.begin() + size)));
-        std::string errors;
-        EXPECT_EQ(run([&] { card.getRssi(); }, errors), CnsErrors::UNUSABLE_REPLY)
-            << size << " bytes";
-        EXPECT_EQ(errors, "Unusable reply of " + std::to_string(size) +
-                              " bytes: shorter than its header.\n");
-    }
-}
-
-TEST_F(WirelessCardTest, ReplyWithoutTheValueIsUnusable) {
-    const struct {
-        const char* name;
-        Bytes reply;
-    } cases[] = {
-        {"no parameter", replyFrame(OBJ_RSSI, 0x02, {})},
-        {"header only", Bytes(15, 0x00)},
-        {"one parameter byte, no flag", Bytes(16, 0x00)},
-    };
-    for (const auto& c : cases) {
-        modem.answer(OBJ_RSSI, SimulatedModem::raw(c.reply));
-        std::string errors;
-        EXPECT_EQ(run([&] { card.getRssi(); }, errors), CnsErrors::UNUSABLE_REPLY) << c.name;
-        EXPECT_EQ(errors, "Reply of " + std::to_string(c.reply.size()) +
-                              " bytes holds no value at offset 15.\n")
-            << c.name;
-    }
-}
-
-TEST_F(WirelessCardTest, ReplyCutInsideAnEscapePairIsUnusable) {
-    Bytes cut = replyFrame(OBJ_RSSI, 0x02, {0x7E, 0x01});
-    cut.resize(16);  // ends with the escape byte
-    ASSERT_EQ(cut.back(), 0x7D);
-    modem.answer(OBJ_RSSI, SimulatedModem::raw(cut));
-    std::string errors;
-    EXPECT_EQ(run([&] { card.getRssi(); }, errors), CnsErrors::UNUSABLE_REPLY);
-    EXPECT_NE(errors.find("cut inside an escape pair"), std::string::npos) << errors;
 }
 
 TEST_F(WirelessCardTest, ValueAccessorsStayInsideTheReply) {
@@ -195,12 +181,14 @@ TEST_F(WirelessCardTest, ValueAccessorsStayInsideTheReply) {
     EXPECT_EQ(run([&] { card.get16ValFromQueryResult(-1); }, errors), CnsErrors::UNUSABLE_REPLY);
 }
 
-TEST_F(WirelessCardTest, InputPendingBeforeTheOpenIsDropped) {
+TEST_F(WirelessCardTest, InputPendingBeforeTheRequestIsDropped) {
     card.closeCard();
     modem.sendUnsolicited(replyFrame(OBJ_RSSI, 0x02, value16(11)));
     std::this_thread::sleep_for(50ms);
     ASSERT_NO_THROW(card.openCard(modem.devicePath().c_str()));
-    modem.answerValue(OBJ_RSSI, 75);
+    modem.sendUnsolicited(replyFrame(OBJ_RSSI, 0x02, value16(12)));
+    std::this_thread::sleep_for(50ms);
+    modem.answer(OBJ_RSSI, SimulatedModem::reply(OBJ_RSSI, value16(75)).after(50ms));
     EXPECT_EQ(card.getRssi(), -75);
 }
 
@@ -215,27 +203,43 @@ TEST_F(WirelessCardTest, ClosedCardRefusesTransactions) {
     EXPECT_TRUE(modem.requests().empty());
 }
 
-TEST(WirelessCardOpenTest, MissingPortIsReportedWithItsPathAndErrno) {
-    WirelessCard card;
-    testing::internal::CaptureStderr();
-    const auto error = thrownError([&] { card.openCard("/nonexistent/ttyUSB7"); });
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Error opening port /nonexistent/ttyUSB7: -1No such file or directory\n");
-    EXPECT_EQ(error, CnsErrors::ERROR_OPENING_PORT);
-    EXPECT_FALSE(card.isOpen());
+TEST(WirelessCardOpenTest, OnlyATerminalOpens) {
+    const std::string file = testing::TempDir() + "quorvex_not_a_port";
+    { std::ofstream(file) << "keep"; }
+    const struct {
+        std::string path;
+        const char* reason;
+    } cases[] = {{"/nonexistent/ttyUSB7", "No such file or directory"},
+                 {file, "Inappropriate ioctl for device"},
+                 {"/dev/null", "Inappropriate ioctl for device"}};
+    for (const auto& c : cases) {
+        WirelessCard card;
+        testing::internal::CaptureStderr();
+        const auto error = thrownError([&] { card.openCard(c.path.c_str()); });
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "Error opening port " + c.path + ": -1" + c.reason + "\n");
+        EXPECT_EQ(error, CnsErrors::ERROR_OPENING_PORT) << c.path;
+        EXPECT_FALSE(card.isOpen()) << c.path;
+    }
+    std::ifstream kept(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+    std::remove(file.c_str());
 }
 
-TEST(WirelessCardOpenTest, FailedWriteLeavesNoReply) {
-    WirelessCard card;
-    ASSERT_NO_THROW(card.openCard("/dev/full"));  // every write fails with ENOSPC
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(thrownError([&] { card.sendToCard(OBJ_RSSI); }), std::nullopt);
-    EXPECT_TRUE(card.lastReply().empty());
-    EXPECT_EQ(thrownError([&] { card.get16ValFromQueryResult(); }), CnsErrors::UNUSABLE_REPLY);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Error writing No space left on device\n"
-              "Reply of 0 bytes holds no value at offset 15.\n");
+// A modem that takes no more bytes: the write gives up after 1 second, and
+// its unsent bytes do not hold up the close.
+TEST_F(WirelessCardTest, LineThatNoLongerDrainsEndsTheWriteAfterOneSecond) {
+    modem.stall();
+    std::string errors;
+    const auto start = Clock::now();
+    EXPECT_EQ(run([&] { card.getRssi(); }, errors), CnsErrors::UNUSABLE_REPLY);
     card.closeCard();
+    const auto waited = Clock::now() - start;
+    EXPECT_GE(waited, 900ms);
+    EXPECT_LE(waited, 1500ms);
+    EXPECT_EQ(errors,
+              "Error writing Connection timed out\n"
+              "Reply of 0 bytes holds no value at offset 15.\n");
 }
 
 }  // namespace

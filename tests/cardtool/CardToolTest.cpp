@@ -3,9 +3,16 @@
 // checks that the port was closed.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "cardtool/CardTool.h"
 #include "sim/Sandbox.h"
@@ -66,15 +73,28 @@ protected:
         modem.answerValue(OBJ_HDR_HYBRID_PREFERENCE, 1);
     }
 
+    // The tool in process; it must give the port back closed and with the
+    // settings it found (the pseudo-terminal starts in cooked mode).
     ToolRun run(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"--device", modem.devicePath()});
         const int openBefore = descriptorsOn(modem.devicePath());
+        const termios before = portSettings();
         std::ostringstream out;
         testing::internal::CaptureStderr();
         const int status = CardTool::run(arguments, out, std::cerr);
         ToolRun result{status, out.str(), testing::internal::GetCapturedStderr()};
         EXPECT_EQ(descriptorsOn(modem.devicePath()), openBefore) << "the port was left open";
+        const termios after = portSettings();
+        EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << "the port's settings changed";
         return result;
+    }
+
+    termios portSettings() const {
+        const int fd = ::open(modem.devicePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        termios settings{};
+        EXPECT_EQ(::tcgetattr(fd, &settings), 0) << std::strerror(errno);
+        ::close(fd);
+        return settings;
     }
 
     SimulatedModem modem;
@@ -99,13 +119,11 @@ TEST_F(CardToolTest, MuteQueryIsNamedAndTheOthersGoOn) {
     EXPECT_EQ(tool.status, 1);
 }
 
-TEST_F(CardToolTest, StateAsJsonWithAnUnusableReply) {
-    // Cut after the first of the four values.
-    Bytes cut = replyFrame(OBJ_RSSI_ECIO_CDMA_HDR, 0x02, {0, 90, 0, 8, 0, 80, 0, 4});
-    cut.resize(17);
-    modem.answer(OBJ_RSSI_ECIO_CDMA_HDR, SimulatedModem::raw(cut));
+TEST_F(CardToolTest, ErrorReplyIsAFailedQueryInJson) {
+    modem.answer(OBJ_RSSI_ECIO_CDMA_HDR,
+                 SimulatedModem::errorReply(OBJ_RSSI_ECIO_CDMA_HDR, {0, 90, 0, 8, 0, 80, 0, 4}));
     const ToolRun tool = run({"--json"});
-    const std::string unusable = "\"unusable reply\"";
+    const std::string failed = "\"the modem answered with an error\"";
     EXPECT_EQ(tool.out,
               "{\"modem_type\": 60, \"model_name\": \"MC5728V\", \"activated\": true, "
               "\"service_indication\": 2, \"cdma_rssi\": null, \"cdma_ecio\": null, "
@@ -113,9 +131,9 @@ TEST_F(CardToolTest, StateAsJsonWithAnUnusableReply) {
               "\"hdr_service_state\": 3, \"hdr_roam_status\": 65535, "
               "\"hdr_notification_status\": 7, \"hybrid_mode\": true, \"errors\": {"
               "\"cdma_rssi\": " +
-                  unusable + ", \"cdma_ecio\": " + unusable + ", \"hdr_rssi\": " + unusable +
-                  ", \"hdr_ecio\": " + unusable + "}}\n");
-    EXPECT_EQ(tool.err, "Reply of 17 bytes holds no value at offset 17.\n");
+                  failed + ", \"cdma_ecio\": " + failed + ", \"hdr_rssi\": " + failed +
+                  ", \"hdr_ecio\": " + failed + "}}\n");
+    EXPECT_EQ(tool.err, "4197 query data packet has an error associated with it.\n");
     EXPECT_EQ(tool.status, 1);
 }
 
@@ -229,6 +247,69 @@ TEST_F(CardToolTest, BinaryFindsTheModemOrSaysThereIsNone) {
         EXPECT_EQ(run.err, c.err);
         EXPECT_EQ(run.exitStatus, c.status);
     }
+}
+
+// The cron probe and a technician's tool on one port, many times over:
+// each takes its turn per transaction, and no value reaches the wrong one.
+TEST_F(CardToolTest, ProbeAndToolTakeTurnsOnOnePort) {
+    if (!ProbeSandbox::unavailableReason().empty()) {
+        GTEST_SKIP() << ProbeSandbox::unavailableReason();
+    }
+    SetUp();  // again, every answer 50 ms late
+    modem.answerValue(OBJ_RSSI, 75);
+    modem.answer(OBJ_MODEM_TYPE,
+                 SimulatedModem::reply(OBJ_MODEM_TYPE, {0, 0, 0, 0x3C, 0, 0, 0, 0}).after(50ms));
+    modem.answer(
+        OBJ_RSSI_ECIO_CDMA_HDR,
+        SimulatedModem::reply(OBJ_RSSI_ECIO_CDMA_HDR, {0, 90, 0, 8, 0, 80, 0, 4}).after(50ms));
+    for (const auto& [object, value] :
+         std::initializer_list<std::pair<unsigned short, unsigned short>>{
+             {OBJ_RSSI, 75},
+             {OBJ_MODEM_ACTIVATED, 1},
+             {OBJ_SERVICE_INDICATION, 2},
+             {OBJ_BAND_CLASS, 1},
+             {OBJ_ROAMING_STATUS, 0},
+             {OBJ_HDR_SERVICE_STATE, 3},
+             {OBJ_HDR_ROAM_STATUS, 0xFFFF},
+             {OBJ_HDR_MISC_NOTIFICATION_STATUS, 7},
+             {OBJ_HDR_HYBRID_PREFERENCE, 1}}) {
+        modem.answer(object, SimulatedModem::reply(object, value16(value)).after(50ms));
+    }
+    ProbeSandbox probeBox;
+    probeBox.setDriverList("0: product:0028 num_ports:1 port:0 path:a\n1: product:0028\n");
+    probeBox.addDevice("ttyUSB1", modem.devicePath());
+    ProbeSandbox toolBox;
+    toolBox.addDevice("ttyUSB1", modem.devicePath());
+
+    constexpr int kRounds = 8;
+    int probeAnswered = 0;
+    int toolAnswered = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        ProbeRun probe;
+        std::thread cron([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(round * 90));
+            probe = probeBox.runProbe();
+        });
+        const ProbeRun tool = toolBox.run({QUORVEX_CARDTOOL_PATH, "--device", "/dev/ttyUSB1"});
+        cron.join();
+        SCOPED_TRACE("round " + std::to_string(round));
+        EXPECT_TRUE(probe.metrics == "-75\n0\n" || probe.metrics == "") << *probe.metrics;
+        EXPECT_EQ(probe.exitStatus, probe.metrics == "" ? 0 : 181);
+        EXPECT_LE(probe.elapsed, 3500ms + launcherAllowance());
+        probeAnswered += probe.metrics == "-75\n0\n";
+        // Each line the right value, or a query that gave up on a busy port.
+        std::istringstream lines(tool.out), expected(kScriptedState);
+        for (std::string line, want; std::getline(expected, want);) {
+            std::getline(lines, line);
+            if (line != want) {
+                const std::size_t value = want.find_first_not_of(' ', want.find(':') + 1);
+                EXPECT_EQ(line, want.substr(0, value) + "failed: port busy");
+            }
+        }
+        toolAnswered += tool.out == kScriptedState && tool.exitStatus == 0;
+    }
+    EXPECT_GE(probeAnswered, kRounds - 1);
+    EXPECT_GE(toolAnswered, kRounds - 1);
 }
 
 }  // namespace

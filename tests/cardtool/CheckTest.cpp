@@ -118,7 +118,7 @@ TEST(CheckTest, EachBrokenLinkHasItsVerdictsAndStatus) {
          [](Scene& s) { s.driverList = modemLines(1); }},
         {"port held open", "ok warning ok ok ok", 1,
          "    process " + std::to_string(::getpid()) + " (", [](Scene& s) { holdPort(s, false); }},
-        {"port locked", "ok warning ok ok ok", 1, ") holds its lock\n",
+        {"port locked", "ok failed skipped ok ok", 4, ") holds its lock\n",
          [](Scene& s) { holdPort(s, true); }},
         {"mute modem", "ok ok failed ok ok", 4,
          "    roaming status, the file's line 2: failed: no reply within 1 second\n",

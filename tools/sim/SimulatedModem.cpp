@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -74,16 +75,52 @@ Bytes value16(unsigned short value) {
     return {static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
 }
 
+SimulatedModem::Answer SimulatedModem::Answer::after(std::chrono::milliseconds wait) const {
+    Answer late = *this;
+    if (!late.pieces.empty()) {
+        late.pieces.front().delay = wait;
+    }
+    return late;
+}
+
+SimulatedModem::Answer SimulatedModem::Answer::then(const Answer& next) const {
+    Answer both = *this;
+    both.pieces.insert(both.pieces.end(), next.pieces.begin(), next.pieces.end());
+    return both;
+}
+
+SimulatedModem::Answer SimulatedModem::Answer::inPieces(const std::vector<std::size_t>& cuts,
+                                                        std::chrono::milliseconds gap) const {
+    const Bytes all = bytes();
+    Answer cut;
+    std::size_t from = 0;
+    for (const std::size_t to : cuts) {
+        cut.pieces.push_back({Bytes(all.begin() + from, all.begin() + to), gap});
+        from = to;
+    }
+    cut.pieces.push_back({Bytes(all.begin() + from, all.end()), gap});
+    cut.pieces.front().delay = pieces.empty() ? gap : pieces.front().delay;
+    return cut;
+}
+
+Bytes SimulatedModem::Answer::bytes() const {
+    Bytes all;
+    for (const Piece& piece : pieces) {
+        all.insert(all.end(), piece.bytes.begin(), piece.bytes.end());
+    }
+    return all;
+}
+
 SimulatedModem::Answer SimulatedModem::reply(unsigned short object, const Bytes& parameter) {
-    return {replyFrame(object, kReply, parameter)};
+    return raw(replyFrame(object, kReply, parameter));
 }
 
 SimulatedModem::Answer SimulatedModem::errorReply(unsigned short object, const Bytes& parameter) {
-    return {replyFrame(object, kReply | kErrorBit, parameter)};
+    return raw(replyFrame(object, kReply | kErrorBit, parameter));
 }
 
 SimulatedModem::Answer SimulatedModem::raw(Bytes bytes) {
-    return {std::move(bytes)};
+    return {{{std::move(bytes)}}};
 }
 
 SimulatedModem::Answer SimulatedModem::mute() {
@@ -145,9 +182,45 @@ std::vector<Bytes> SimulatedModem::requests() const {
     return received;
 }
 
+void SimulatedModem::stall() {
+    stalled = true;
+    // Let the server finish the read it may be in, then fill what it left.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3 * kPollMilliseconds));
+    const int writer = ::open(slavePath.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    if (writer == -1) {
+        failed("open pseudo-terminal slave");
+    }
+    // Output processing stops short of a full line: fill it raw, then give
+    // the port its settings back.
+    termios saved{};
+    const bool hadSettings = ::tcgetattr(writer, &saved) == 0;
+    termios raw = saved;
+    ::cfmakeraw(&raw);
+    ::tcsetattr(writer, TCSANOW, &raw);
+    // The kernel moves bytes on to the master's line discipline in the
+    // background, which frees room again: fill until it stays full.
+    const unsigned char filler[512] = {};
+    bool tookMore = true;
+    while (tookMore) {
+        tookMore = false;
+        while (::write(writer, filler, sizeof filler) > 0) {
+            tookMore = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2 * kPollMilliseconds));
+    }
+    if (hadSettings) {
+        ::tcsetattr(writer, TCSANOW, &saved);
+    }
+    ::close(writer);
+}
+
 void SimulatedModem::serve() {
     unsigned char buffer[256];
     while (!stopping) {
+        if (stalled) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
+            continue;
+        }
         pollfd watch{master, POLLIN, 0};
         const int ready = ::poll(&watch, 1, kPollMilliseconds);
         if (ready > 0 && (watch.revents & POLLHUP)) {
@@ -200,9 +273,8 @@ void SimulatedModem::respond(const Bytes& request) {
         }
         chosen = found->second;
     }
-    if (chosen.bytes.empty()) {
-        return;
+    for (const Answer::Piece& piece : chosen.pieces) {
+        std::this_thread::sleep_for(piece.delay);
+        writeAll(master, piece.bytes);
     }
-    std::this_thread::sleep_for(chosen.delay);
-    writeAll(master, chosen.bytes);
 }

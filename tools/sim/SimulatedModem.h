@@ -3,8 +3,9 @@
 // The card opens the slave side exactly as it opens a /dev/ttyUSB port. A
 // thread reads request frames from the master, records them, and answers
 // each by its object id with what the test set up: a reply carrying a
-// value, an error reply, raw bytes, or nothing at all, optionally late.
-// Objects nobody set up get no answer.
+// value, an error reply, raw bytes, or nothing at all, optionally late and
+// in pieces. Objects nobody set up get no answer. stall() makes it stop
+// taking bytes, as a line that no longer drains.
 #pragma once
 
 #include <atomic>
@@ -25,11 +26,21 @@ Bytes value16(unsigned short value);
 
 class SimulatedModem {
 public:
+    // Pieces written as they are, each after its delay; none: stay mute.
     struct Answer {
-        Bytes bytes;  // written as they are; empty: stay mute
-        std::chrono::milliseconds delay{0};
+        struct Piece {
+            Bytes bytes;
+            std::chrono::milliseconds delay{0};
+        };
+        std::vector<Piece> pieces;
 
-        Answer after(std::chrono::milliseconds wait) const { return {bytes, wait}; }
+        // The first piece comes `wait` after the request.
+        Answer after(std::chrono::milliseconds wait) const;
+        // `next` follows this answer's last piece.
+        Answer then(const Answer& next) const;
+        // The bytes cut at each of `cuts`, a piece each, `gap` apart.
+        Answer inPieces(const std::vector<std::size_t>& cuts, std::chrono::milliseconds gap) const;
+        Bytes bytes() const;
     };
     static Answer reply(unsigned short object, const Bytes& parameter);
     static Answer errorReply(unsigned short object, const Bytes& parameter);
@@ -59,6 +70,9 @@ public:
     // Every request frame received so far, in order.
     std::vector<Bytes> requests() const;
 
+    // Stops reading requests and fills the line until it takes no more.
+    void stall();
+
 private:
     void serve();
     void handleInput(const unsigned char* bytes, std::size_t count);
@@ -68,6 +82,7 @@ private:
     int slave = -1;
     std::string slavePath;
     std::atomic<bool> stopping{false};
+    std::atomic<bool> stalled{false};
     mutable std::mutex lock;
     std::map<unsigned short, Answer> answers;
     std::vector<Bytes> received;
