@@ -106,8 +106,8 @@ std::string checkDriverList(CheckResult& result) {
     result.details.push_back(listPath + " has " + std::to_string(modemLines.size()) +
                              " line(s) of product 0028:");
     result.details.insert(result.details.end(), modemLines.begin(), modemLines.end());
-    std::istringstream list2(list.text);
-    const std::string index = PortDiscovery::findModemPortText(list2);
+    std::istringstream probesView(list.text);
+    const std::string index = PortDiscovery::findModemPortText(probesView);
     if (index.empty()) {
         result.details.push_back("the probe's rule finds no line after the modem's first line");
         result.fail("the modem's other interfaces are missing: unplug and replug the modem");
@@ -236,25 +236,23 @@ void checkPort(WirelessCard& card, const std::string& path, CheckResult& result)
                              ":" + std::to_string(minor(node.st_rdev)));
     const std::string stopHolders = reportHolders(findPortHolders(node), result);
     if (!stopHolders.empty()) {
-        result.warn("another program uses the modem's port, and the probe's runs wait for it: " +
-                    stopHolders);
+        result.warn(
+            "another program uses the modem's port and can delay the probe or take its replies: " +
+            stopHolders);
     }
     try {
         card.openCard(path.c_str());
     } catch (const CnsErrors::ReturnErrors& error) {
-        const int openErrno = errno;
-        const bool failedCall = error == CnsErrors::ERROR_OPENING_PORT && openErrno != 0;
-        result.details.push_back("it did not open: " +
-                                 (failedCall ? std::strerror(openErrno) : failureReason(error)));
+        const int openErrno = errno;  // the card's open keeps that of its failed call
+        std::string why = failureReason(error);
+        if (error == CnsErrors::ERROR_OPENING_PORT && openErrno != 0) {
+            why = openErrno == ENOTTY ? "not a terminal" : std::strerror(openErrno);
+        }
+        result.details.push_back("it did not open: " + why);
         result.fail(error == CnsErrors::PORT_BUSY && !stopHolders.empty()
                         ? "another program keeps the port's lock, and the probe's runs fail: " +
                               stopHolders
                         : "the port cannot be opened: see the reason above, then replug the modem");
-        return;
-    }
-    if (::isatty(card.descriptor()) == 0) {
-        result.details.push_back("it opened but is not a terminal");
-        result.fail("this is not a serial port: check the path");
         return;
     }
     result.details.push_back("it opened as the probe opens it");
