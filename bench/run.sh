@@ -5,7 +5,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 build=build-bench
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVEX_WERROR=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quorvexmetrics probe_bench >/dev/null
 strip -o "$build/quorvexmetrics.stripped" "$build/quorvexmetrics"
 strip -o "$build/floor_probe.stripped" "$build/bench/floor_probe"

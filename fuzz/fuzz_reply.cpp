@@ -1,6 +1,6 @@
-// The reply path as the card runs it: one read of at most 125 bytes,
-// unescaped into the query result, its header decoded, then every value
-// the queries read (byte 14, offsets 15 to 22).
+// The reply path as the card runs it: the first frame found in at most 125
+// bytes read, unescaped into the query result, its header decoded, then
+// every value the queries read (byte 14, offsets 15 to 22).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +9,7 @@
 
 #include "card/CardReply.h"
 #include "cns/CnsErrors.h"
+#include "cns/CnsFrame.h"
 
 namespace {
 
@@ -31,14 +32,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > kReadSize) {
         return -1;
     }
+    const CnsFrame::Location found = CnsFrame::locateFrame(data, size);
+    checkThat(found.start <= size);
+    if (!found.complete()) {
+        return 0;
+    }
+    // Flag, 14 header bytes, the closing flag at least.
+    checkThat(found.end >= found.start + 16 && found.end <= size);
+    checkThat(data[found.start] == 0x7E && data[found.end - 1] == 0x7E);
+    data += found.start;
+    size = found.end - found.start;
     std::vector<unsigned char> queryResult;
     CnsPacketData header;
     try {
         CardReply::unescape(data, size, queryResult);
         CardReply::decode(queryResult, header);
-    } catch (CnsErrors::ReturnErrors error) {
-        checkThat(error == CnsErrors::UNUSABLE_REPLY);
-        return 0;
+    } catch (CnsErrors::ReturnErrors) {
+        checkThat(false);  // a complete frame always unescapes and decodes
     }
     // Unescaping only ever shrinks the reply, never below its header.
     checkThat(queryResult.size() >= 15 && queryResult.size() <= size);
@@ -51,6 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             checkThat(value == (queryResult[offset] << 8 | queryResult[offset + 1]));
             CardReply::value32(queryResult, offset);
             CardReply::byteAt(queryResult, offset);
+            CardReply::parameterValue16(queryResult, offset);
+            // A value never takes the closing flag.
+            checkThat(static_cast<std::size_t>(offset) + 2 < queryResult.size());
         } catch (CnsErrors::ReturnErrors error) {
             checkThat(error == CnsErrors::UNUSABLE_REPLY);
         }

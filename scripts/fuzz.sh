@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 . scripts/deps.sh
 ensure_packages cmake make $FUZZ_PACKAGES
 seconds=${FUZZ_SECONDS:-20}
-CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DQUORVEX_FUZZ=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
+CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DQUORVEX_FUZZ=ON -DCMAKE_BUILD_TYPE=Release \
+    -DQUORVEX_WERROR=ON >/dev/null
 cmake --build build-fuzz -j"$(nproc)" >/dev/null
 mkdir -p build-fuzz/artifacts
 for target in reply return_body discovery; do

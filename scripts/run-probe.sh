@@ -7,6 +7,6 @@ set -eu
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
 ensure_packages $NATIVE_PACKAGES
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQUORVEX_WERROR=ON >/dev/null
 cmake --build build -j"$(nproc)" --target quorvexmetrics simulated_run >/dev/null
 exec build/tools/simulated_run "$@"

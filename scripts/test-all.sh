@@ -5,6 +5,7 @@
 #   3. 32-bit big-endian MIPS build under qemu: the unit and pseudo-terminal tests
 #   4. libFuzzer: every decoder for a bounded time (scripts/fuzz.sh)
 #   5. valgrind memcheck: every test executable, and every run of the real binary
+# Every build treats warnings as errors (QUORVEX_WERROR).
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
@@ -16,7 +17,7 @@ build_and_test() {
     dir=$1
     shift
     echo "== $dir"
-    cmake -S . -B "$dir" "$@" >/dev/null
+    cmake -S . -B "$dir" -DQUORVEX_WERROR=ON "$@" >/dev/null
     cmake --build "$dir" -j"$jobs" >/dev/null
     ctest --test-dir "$dir" --output-on-failure -j"$jobs"
 }

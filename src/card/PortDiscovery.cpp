@@ -1,5 +1,7 @@
 #include "card/PortDiscovery.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 namespace PortDiscovery {
@@ -29,8 +31,16 @@ std::string findModemPortText(std::istream& driverList) {
 }
 
 std::string readModemPortText() {
+    return readListedPort().portText;
+}
+
+ListedPort readListedPort() {
+    errno = 0;
     std::ifstream driverList(kDriverListPath);
-    return findModemPortText(driverList);
+    if (!driverList.is_open()) {
+        return {"", std::strerror(errno)};
+    }
+    return {findModemPortText(driverList), ""};
 }
 
 }  // namespace PortDiscovery

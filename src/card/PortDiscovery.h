@@ -23,4 +23,12 @@ std::string findModemPortText(std::istream& driverList);
 // findModemPortText on the kernel's list; "" when the list cannot be read.
 std::string readModemPortText();
 
+// The kernel's list read as readModemPortText reads it, keeping why it did
+// not open (for a tool that can name the reason; the probe cannot).
+struct ListedPort {
+    std::string portText;
+    std::string openError;  // the system's error text; "" when the list opened
+};
+ListedPort readListedPort();
+
 }  // namespace PortDiscovery

@@ -7,7 +7,8 @@
 // any other program that locks the port the same way is respected.
 //
 // Waiting for it is bounded by a LockBudget: at most `perTransaction` for
-// one lock and `perRun` over the budget's life. After releasing, a card
+// one lock and `perRun` over the budget's life (the card also counts its
+// waits for a slow line to take a request against it). After releasing, a card
 // leaves the port free for `turnGap` before it takes it again, so that a
 // program waiting for the port gets its turn between two transactions.
 #pragma once

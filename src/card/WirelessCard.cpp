@@ -3,6 +3,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -181,7 +182,7 @@ void WirelessCard::sendToCard(unsigned char* frame, int length) {
     // Whatever came before the request cannot be its reply.
     ::tcflush(fd, TCIFLUSH);
     const auto count = static_cast<std::size_t>(length > 0 ? length : 0);
-    if (!CardPort::writeWithin(fd, frame, count, CardPort::Clock::now() + kWriteWait)) {
+    if (!writeRequest(frame, count)) {
         reportSystemError("Error writing ");
         // Unsent bytes would hold up the close and the exit.
         ::tcflush(fd, TCOFLUSH);
@@ -192,6 +193,16 @@ void WirelessCard::sendToCard(unsigned char* frame, int length) {
     receiveReply({!namesObject,
                   namesObject ? CnsOperations::get16BigEndian(frame + CnsFrame::kObjectIdOffset)
                               : static_cast<unsigned short>(0)});
+}
+
+bool WirelessCard::writeRequest(const unsigned char* frame, std::size_t count) {
+    // A slow line draws on the same allowance as the lock: the probe's run
+    // waits for the port at most about a second in all.
+    const auto start = CardPort::Clock::now();
+    const auto wait = std::min<CardPort::Clock::duration>(kWriteWait, lockBudget.nextWait());
+    const bool written = CardPort::writeWithin(fd, frame, count, start + wait);
+    lockBudget.spend(CardPort::Clock::now() - start);
+    return written;
 }
 
 void WirelessCard::receiveReply(AwaitedReply awaited) {

@@ -90,7 +90,8 @@ public:
     void setHDRHybridPreference(bool preference);
 
     // How long the port's lock is waited for; by default 1 second per lock
-    // and 1 second over the card's life, with no turn gap.
+    // and 1 second over the card's life, with no turn gap. A request's wait
+    // for the port to take it (at most 1 second) draws on the same budget.
     void setLockWait(const LockWait& wait) { lockBudget = LockBudget(wait); }
     // Puts back the settings the port had before openCard configured it,
     // unless another program holds the port.
@@ -113,6 +114,7 @@ private:
         bool anyObject;  // a raw request too short to name its object
         unsigned short object;
     };
+    bool writeRequest(const unsigned char* frame, std::size_t count);
     void receiveReply(AwaitedReply awaited);
     bool isReplyTo(AwaitedReply awaited, const unsigned char* frame) const;
     void storeReply(const unsigned char* bytes, std::size_t count);

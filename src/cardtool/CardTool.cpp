@@ -78,6 +78,19 @@ int check(WirelessCard& card, const Options& options, std::ostream& out) {
     return checkExitStatus(report);
 }
 
+// Says on `err` why the driver list names no port.
+bool modemListed(std::ostream& err) {
+    const PortDiscovery::ListedPort listed = PortDiscovery::readListedPort();
+    if (!listed.openError.empty()) {
+        err << kName << "cannot read " << PortDiscovery::kDriverListPath << ": " << listed.openError
+            << "; name the modem's port with --device" << std::endl;
+    } else if (listed.portText.empty()) {
+        err << kName << "no modem listed in " << PortDiscovery::kDriverListPath
+            << "; name its port with --device" << std::endl;
+    }
+    return !listed.portText.empty();
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -98,9 +111,7 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
     if (options.check) {
         return check(card, options, out);
     }
-    if (!options.device && PortDiscovery::readModemPortText().empty()) {
-        err << kName << "no modem listed in " << PortDiscovery::kDriverListPath
-            << "; name its port with --device" << std::endl;
+    if (!options.device && !modemListed(err)) {
         return kNoPort;
     }
     try {

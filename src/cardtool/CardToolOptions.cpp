@@ -78,4 +78,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
     return parsed;
 }
 
+std::vector<std::string> argumentsAfterName(int argc, const char* const* argv) {
+    return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
 }  // namespace CardTool

@@ -25,6 +25,10 @@ struct ParsedOptions {
 // `arguments` without the program name.
 ParsedOptions parseOptions(const std::vector<std::string>& arguments);
 
+// main's arguments after the program name; none when the vector is empty
+// (argc 0, which older kernels allow).
+std::vector<std::string> argumentsAfterName(int argc, const char* const* argv);
+
 extern const char* const kUsage;
 
 }  // namespace CardTool

@@ -1,12 +1,12 @@
 // quorvexcard: the modem's state for a technician at the gateway, or a
 // change of its hybrid preference. See quorvexcard(1).
 #include <iostream>
-#include <string>
-#include <vector>
 
+#include "card/StandardDescriptors.h"
 #include "cardtool/CardTool.h"
+#include "cardtool/CardToolOptions.h"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    return CardTool::run(arguments, std::cout, std::cerr);
+    StandardDescriptors::ensureOpen();
+    return CardTool::run(CardTool::argumentsAfterName(argc, argv), std::cout, std::cerr);
 }

@@ -90,6 +90,24 @@ TEST_F(CardPortTest, PortReleasedWithinTheWaitIsTaken) {
     EXPECT_GE(Clock::now() - start, 290ms);
 }
 
+// Waiting for the lock and for a stalled line share the run's second.
+TEST_F(CardPortTest, LockAndWriteWaitsShareTheRunsSecond) {
+    OtherProgram other(modem.devicePath());
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(600ms);
+        other.release();
+    });
+    modem.stall();
+    std::string errors;
+    const auto start = Clock::now();
+    EXPECT_EQ(run([&] { card.getRssi(); }, errors), CnsErrors::UNUSABLE_REPLY);
+    EXPECT_LE(Clock::now() - start, 1200ms);
+    releaser.join();
+    EXPECT_EQ(errors,
+              "Error writing Connection timed out\n"
+              "Reply of 0 bytes holds no value at offset 15.\n");
+}
+
 TEST_F(CardPortTest, HolderKilledMidTransactionFreesThePort) {
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0) << std::strerror(errno);

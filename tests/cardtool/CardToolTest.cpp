@@ -1,6 +1,6 @@
 // quorvexcard against the simulated modem: in process with --device, and
-// as a binary in a private mount namespace for the discovery. Every run
-// checks that the port was closed.
+// as a binary in a private mount namespace for the discovery and the edges
+// of the process. Every in-process run checks that the port was closed.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "cardtool/CardTool.h"
+#include "cardtool/CardToolOptions.h"
 #include "sim/Sandbox.h"
 #include "support/Bytes.h"
 #include "support/CardFixture.h"
@@ -39,6 +40,8 @@ constexpr const char* kScriptedState =
     "HDR roam status:         65535\n"
     "HDR notification status: 7\n"
     "Hybrid mode:             on\n";
+
+constexpr unsigned kNobody = 65534;
 
 struct ToolRun {
     int status;
@@ -100,11 +103,34 @@ protected:
     SimulatedModem modem;
 };
 
-TEST_F(CardToolTest, StateAsLabelledLines) {
-    const ToolRun tool = run({});
-    EXPECT_EQ(tool.out, kScriptedState);
-    EXPECT_EQ(tool.err, "");
-    EXPECT_EQ(tool.status, 0);
+TEST_F(CardToolTest, StateAsLabelledLinesOrJson) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string out;
+    } cases[] = {
+        {{}, kScriptedState},
+        {{"--json"},
+         "{\"modem_type\": 60, \"model_name\": \"MC5728V\", \"activated\": true, "
+         "\"service_indication\": 2, \"cdma_rssi\": -90, \"cdma_ecio\": 8, \"hdr_rssi\": -80, "
+         "\"hdr_ecio\": 4, \"band_class\": 1, \"roaming_status\": 0, \"hdr_service_state\": 3, "
+         "\"hdr_roam_status\": 65535, \"hdr_notification_status\": 7, \"hybrid_mode\": true, "
+         "\"errors\": {}}\n"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun tool = run(c.arguments);
+        EXPECT_EQ(tool.out, c.out);
+        EXPECT_EQ(tool.err, "");
+        EXPECT_EQ(tool.status, 0);
+    }
+}
+
+TEST(CardToolArgumentsTest, ProgramNameIsDroppedEvenFromAnEmptyVector) {
+    const char* const argv[] = {"quorvexcard", "--json", "--trace", nullptr};
+    EXPECT_EQ(CardTool::argumentsAfterName(3, argv),
+              (std::vector<std::string>{"--json", "--trace"}));
+    EXPECT_TRUE(CardTool::argumentsAfterName(1, argv).empty());
+    const char* const none[] = {nullptr};
+    EXPECT_TRUE(CardTool::argumentsAfterName(0, none).empty());
 }
 
 TEST_F(CardToolTest, MuteQueryIsNamedAndTheOthersGoOn) {
@@ -223,30 +249,56 @@ TEST_F(CardToolTest, UsageErrorsHelpAndAPortThatDoesNotOpenAskNothing) {
     EXPECT_TRUE(modem.requests().empty());
 }
 
-TEST_F(CardToolTest, BinaryFindsTheModemOrSaysThereIsNone) {
+// The binary as run at a gateway: by cron with closed descriptors, or by a
+// user who may not read the driver list.
+TEST_F(CardToolTest, BinaryFindsTheModemOrSaysWhyNot) {
     if (!ProbeSandbox::unavailableReason().empty()) {
         GTEST_SKIP() << ProbeSandbox::unavailableReason();
     }
+    const std::string listed = "0: product:0028 num_ports:1 port:0 path:a\n1: product:0028\n";
+    const std::string cannotRead = "quorvexcard: cannot read /proc/tty/driver/usbserial: ";
+    const std::string useDevice = "; name the modem's port with --device\n";
+    const std::string noModem =
+        "quorvexcard: no modem listed in /proc/tty/driver/usbserial; name its port with --device\n";
     const struct {
-        const char* driverList;
+        const char* driverList;  // nullptr: no list at all
+        std::vector<int> closed;
+        bool unprivileged;  // run as nobody, else as root
         std::string out, err;
         int status;
     } cases[] = {
-        {"0: product:0028 num_ports:1 port:0 path:a\n1: product:0028\n", kScriptedState, "", 0},
-        {"", "",
-         "quorvexcard: no modem listed in /proc/tty/driver/usbserial; name its port with "
-         "--device\n",
-         3},
+        // First, while the port is in its default cooked mode.
+        {listed.c_str(), {0}, false, kScriptedState, "", 0},
+        {listed.c_str(), {}, false, kScriptedState, "", 0},
+        {listed.c_str(), {1}, false, "", "", 0},
+        {"", {}, false, "", noModem, 3},
+        {nullptr, {}, false, "", cannotRead + "No such file or directory" + useDevice, 3},
+        // Last: skipped where users cannot be switched.
+        {listed.c_str(), {}, true, "", cannotRead + "Permission denied" + useDevice, 3},
     };
     for (const auto& c : cases) {
+        if (c.unprivileged && ::geteuid() != 0) {
+            GTEST_SKIP() << "running the tool as nobody needs root";
+        }
         ProbeSandbox sandbox;
-        sandbox.setDriverList(c.driverList);
+        if (c.driverList != nullptr) {
+            sandbox.setDriverList(c.driverList);
+        }
         sandbox.addDevice("ttyUSB1", modem.devicePath());
+        sandbox.addDevice("null", "/dev/null");
+        sandbox.closeDescriptors(c.closed);
+        if (c.unprivileged) {
+            sandbox.runAsUser(kNobody);
+        }
         const ProbeRun run = sandbox.run({QUORVEX_CARDTOOL_PATH});
+        SCOPED_TRACE(c.err + " closed " + testing::PrintToString(c.closed));
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.err, c.err);
         EXPECT_EQ(run.exitStatus, c.status);
     }
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(modem.unframedBytes(), "") << "output reached the modem";
+    EXPECT_FALSE(modem.becameControllingTerminal());
 }
 
 // The cron probe and a technician's tool on one port, many times over:

@@ -60,55 +60,57 @@ TEST_F(MetricsFileTest, OldContentIsGoneAtOpen) {
     EXPECT_EQ(readFileText(path), "1\n");
 }
 
-TEST_F(MetricsFileTest, SymbolicLinkIsNeitherFollowedNorReplaced) {
-    const std::string target = dir + "/precious";
-    writeFileText(target, "keep me\n");
-    ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
-    MetricsFile metrics;
-    std::string errors;
-    EXPECT_FALSE(openReporting(metrics, errors));
-    EXPECT_EQ(readFileText(target), "keep me\n");
-    EXPECT_EQ(errors,
-              "Error opening metrics file " + path + ": Too many levels of symbolic links\n");
-    struct stat status;
-    ASSERT_EQ(::lstat(path.c_str(), &status), 0);
-    EXPECT_TRUE(S_ISLNK(status.st_mode));
-}
-
-TEST_F(MetricsFileTest, DanglingSymbolicLinkCreatesNothing) {
-    const std::string target = dir + "/created-through-link";
-    ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
-    MetricsFile metrics;
-    std::string errors;
-    EXPECT_FALSE(openReporting(metrics, errors));
-    EXPECT_NE(::access(target.c_str(), F_OK), 0);
-}
-
-TEST_F(MetricsFileTest, HardLinkedFileIsLeftAlone) {
-    const std::string other = dir + "/other-name";
-    writeFileText(other, "keep me\n");
-    ASSERT_EQ(::link(other.c_str(), path.c_str()), 0);
-    MetricsFile metrics;
-    std::string errors;
-    EXPECT_FALSE(openReporting(metrics, errors));
-    EXPECT_EQ(readFileText(other), "keep me\n");
-    EXPECT_EQ(errors, "Error opening metrics file " + path + ": Operation not permitted\n");
-}
-
-TEST_F(MetricsFileTest, FifoNeitherBlocksNorOpens) {
-    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
-    MetricsFile metrics;
-    std::string errors;
-    EXPECT_FALSE(openReporting(metrics, errors));  // returns at once: no reader needed
-    EXPECT_FALSE(errors.empty());
-}
-
-TEST_F(MetricsFileTest, DirectoryIsRefused) {
-    ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
-    MetricsFile metrics;
-    std::string errors;
-    EXPECT_FALSE(openReporting(metrics, errors));
-    EXPECT_EQ(errors, "Error opening metrics file " + path + ": Is a directory\n");
+// Nothing but a regular file of one link is opened, and what stands at the
+// path, or behind it, is left as it was.
+TEST_F(MetricsFileTest, PathThatIsNoPlainFileIsRefused) {
+    const std::string other = dir + "/precious";
+    const struct {
+        const char* name;
+        int (*make)(const std::string& other, const std::string& path);
+        const char* reason;  // nullptr: any
+    } cases[] = {
+        {"symbolic link",
+         [](const std::string& o, const std::string& p) {
+             writeFileText(o, "keep me\n");
+             return ::symlink(o.c_str(), p.c_str());
+         },
+         "Too many levels of symbolic links"},
+        {"dangling symbolic link",
+         [](const std::string& o, const std::string& p) { return ::symlink(o.c_str(), p.c_str()); },
+         nullptr},
+        {"hard link",
+         [](const std::string& o, const std::string& p) {
+             writeFileText(o, "keep me\n");
+             return ::link(o.c_str(), p.c_str());
+         },
+         "Operation not permitted"},
+        {"fifo without a reader",
+         [](const std::string&, const std::string& p) { return ::mkfifo(p.c_str(), 0644); },
+         nullptr},
+        {"directory",
+         [](const std::string&, const std::string& p) { return ::mkdir(p.c_str(), 0755); },
+         "Is a directory"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(std::system(("rm -rf " + path + " " + other).c_str()), 0);
+        ASSERT_EQ(c.make(other, path), 0) << c.name << ": " << std::strerror(errno);
+        struct stat before, after;
+        ASSERT_EQ(::lstat(path.c_str(), &before), 0);
+        MetricsFile metrics;
+        std::string errors;
+        EXPECT_FALSE(openReporting(metrics, errors)) << c.name;
+        const std::string prefix = "Error opening metrics file " + path + ": ";
+        EXPECT_EQ(errors.rfind(prefix, 0), 0u) << c.name << ": " << errors;
+        if (c.reason != nullptr) {
+            EXPECT_EQ(errors, prefix + c.reason + "\n") << c.name;
+        }
+        ASSERT_EQ(::lstat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode, before.st_mode) << c.name;
+        EXPECT_EQ(after.st_ino, before.st_ino) << c.name;
+        if (::access(other.c_str(), F_OK) == 0) {
+            EXPECT_EQ(readFileText(other), "keep me\n") << c.name << ": nothing created or written";
+        }
+    }
 }
 
 TEST_F(MetricsFileTest, FailedWriteIsReported) {

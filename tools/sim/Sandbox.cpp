@@ -106,6 +106,9 @@ ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
     for (const auto& device : deviceOptions) {
         args.insert(args.end(), {"--device", device});
     }
+    if (!user.empty()) {
+        args.insert(args.end(), {"--user", user});
+    }
     args.push_back("--");
     args.insert(args.end(), command.begin(), command.end());
     std::vector<char*> argv;
@@ -123,12 +126,21 @@ ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
                                      0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
+    ::unlink(outPath.c_str());  // a closed descriptor leaves none
+    ::unlink(errPath.c_str());
+    for (const int fd : closed) {
+        posix_spawn_file_actions_addclose(&actions, fd);
+    }
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
 
     ProbeRun result;
     const auto start = Clock::now();
     pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int spawned = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (spawned != 0) {
         throw std::system_error(spawned, std::generic_category(), "posix_spawn");
     }
@@ -176,8 +188,12 @@ std::vector<std::string> probeLauncher() {
 
 }  // namespace
 
+bool probeUnderLauncher() {
+    return !probeLauncher().empty();
+}
+
 std::chrono::milliseconds launcherAllowance() {
-    return probeLauncher().empty() ? std::chrono::milliseconds(0) : std::chrono::seconds(3);
+    return probeUnderLauncher() ? std::chrono::seconds(3) : std::chrono::milliseconds(0);
 }
 
 std::string ProbeSandbox::stageProgram(const std::string& path, const std::string& name) const {

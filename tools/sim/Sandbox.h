@@ -1,6 +1,7 @@
 // Runs the real probe binary in a private mount namespace (probe_sandbox)
 // and collects what it left: exit status, standard output and error, the
-// metrics file, and how long it took.
+// metrics file, and how long it took. As under cron, each run leads a
+// session of its own, without a controlling terminal.
 #pragma once
 
 #include <chrono>
@@ -38,6 +39,11 @@ public:
     void addCrontab(const std::string& path, const std::string& text);
     // The directory the sandbox shows as /tmp.
     std::string tmpDir() const { return root + "/tmp"; }
+    // Later runs start with these standard descriptors closed, as after
+    // cron's ">&- 2>&-"; their output and error then read "".
+    void closeDescriptors(std::vector<int> descriptors) { closed = std::move(descriptors); }
+    // Later runs switch to this user and group id inside the sandbox (needs root).
+    void runAsUser(unsigned id) { user = std::to_string(id); }
     // Copies a program into the sandbox's /tmp as `name`, for programs that
     // run inside it by path; returns the path they see.
     std::string stageProgram(const std::string& path, const std::string& name) const;
@@ -54,11 +60,15 @@ private:
     bool hasDriverList = false;
     bool hasCrontabs = false;
     std::vector<std::string> deviceOptions;
+    std::vector<int> closed;
+    std::string user;
 };
 
 std::string readFileText(const std::string& path);
 void writeFileText(const std::string& path, const std::string& text);
 // The probe binary under test.
 std::string probePath();
+// Whether runProbe runs the probe under a launcher.
+bool probeUnderLauncher();
 // The extra time a run of the probe may take under its launcher.
 std::chrono::milliseconds launcherAllowance();

@@ -182,6 +182,16 @@ std::vector<Bytes> SimulatedModem::requests() const {
     return received;
 }
 
+std::string SimulatedModem::unframedBytes() const {
+    const std::lock_guard<std::mutex> guard(lock);
+    return unframed;
+}
+
+bool SimulatedModem::becameControllingTerminal() const {
+    const std::lock_guard<std::mutex> guard(lock);
+    return controllingTerminal;
+}
+
 void SimulatedModem::stall() {
     stalled = true;
     // Let the server finish the read it may be in, then fill what it left.
@@ -242,9 +252,9 @@ void SimulatedModem::handleInput(const unsigned char* bytes, std::size_t count) 
     pending.insert(pending.end(), bytes, bytes + count);
     for (;;) {
         const auto start = std::find(pending.begin(), pending.end(), kFlag);
-        if (start == pending.end()) {
-            pending.clear();
-            return;
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            unframed.append(pending.begin(), start);
         }
         pending.erase(pending.begin(), start);
         if (pending.size() < kMinimumRequest) {
@@ -267,6 +277,8 @@ void SimulatedModem::respond(const Bytes& request) {
     {
         const std::lock_guard<std::mutex> guard(lock);
         received.push_back(request);
+        // On the master side this asks for the session of the slave side.
+        controllingTerminal = controllingTerminal || ::tcgetsid(master) != -1;
         const auto found = answers.find(object);
         if (found == answers.end()) {
             return;

@@ -5,7 +5,9 @@
 // each by its object id with what the test set up: a reply carrying a
 // value, an error reply, raw bytes, or nothing at all, optionally late and
 // in pieces. Objects nobody set up get no answer. stall() makes it stop
-// taking bytes, as a line that no longer drains.
+// taking bytes, as a line that no longer drains. Bytes outside frames are
+// kept, and each request notes whether the port was then a controlling
+// terminal.
 #pragma once
 
 #include <atomic>
@@ -69,6 +71,11 @@ public:
 
     // Every request frame received so far, in order.
     std::vector<Bytes> requests() const;
+    // Bytes received outside any request frame: text sent to the port by mistake.
+    std::string unframedBytes() const;
+    // Whether the port was some session's controlling terminal when a
+    // request came in (the card must open it with O_NOCTTY).
+    bool becameControllingTerminal() const;
 
     // Stops reading requests and fills the line until it takes no more.
     void stall();
@@ -86,6 +93,8 @@ private:
     mutable std::mutex lock;
     std::map<unsigned short, Answer> answers;
     std::vector<Bytes> received;
+    std::string unframed;
+    bool controllingTerminal = false;
     Bytes pending;
     std::thread server;
 };

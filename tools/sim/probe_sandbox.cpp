@@ -2,7 +2,7 @@
 // a fake USB-serial driver list, chosen /dev/ttyUSB<n> nodes and a private
 // /tmp, the three fixed paths of the probe.
 //
-//   probe_sandbox --root DIR [--driver-list FILE] [--device NAME=PATH]...
+//   probe_sandbox --root DIR [--driver-list FILE] [--device NAME=PATH]... [--user ID]
 //                 [--crontabs CRON] -- COMMAND...
 //
 // DIR must hold the directories tmp/ (bound on /tmp) and stage/ (scratch).
@@ -10,14 +10,17 @@
 // the path is gone (a build under /tmp); the programs it starts itself must be
 // reachable inside the sandbox.
 // Each device PATH (a pseudo-terminal slave) appears as /dev/NAME, on an
-// otherwise empty /dev; FILE appears as /proc/tty/driver/usbserial, and
-// without it the list does not exist. As root only the mount namespace is
-// new; otherwise a user namespace maps the caller to root first. With CRON,
-// the crontab places (/etc/crontabs, /etc/crontab, /etc/cron.d,
-// /var/spool/cron) hold only what CRON holds under the same paths: /etc and
-// /var become overlays whose upper layers live in the namespace. Exits 125,
+// otherwise empty /dev; FILE appears as /proc/tty/driver/usbserial (in a
+// directory only root may read, as the kernel's), and without it the list
+// does not exist. COMMAND runs as user and group ID when given. As root only the
+// mount namespace is new; otherwise a user namespace maps the caller to root
+// first. With CRON, the crontab places (/etc/crontabs, /etc/crontab,
+// /etc/cron.d, /var/spool/cron) hold only what CRON holds under the same
+// paths: /etc and /var become overlays whose upper layers live in the
+// namespace. Exits 125,
 // with the failed step on standard error, when the sandbox cannot be built.
 #include <fcntl.h>
+#include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -29,6 +32,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -122,6 +126,7 @@ int main(int argc, char** argv) {
     bool hasDriverList = false;
     std::string crontabs;
     std::vector<std::pair<std::string, std::string>> devices;
+    std::optional<unsigned> user;
     int i = 1;
     for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         const std::string option = argv[i];
@@ -137,6 +142,8 @@ int main(int argc, char** argv) {
             hasDriverList = true;
         } else if (option == "--crontabs") {
             crontabs = value;
+        } else if (option == "--user") {
+            user = std::stoul(value);  // a number: no name service in a static build
         } else if (option == "--device" && value.find('=') != std::string::npos) {
             devices.emplace_back(value.substr(0, value.find('=')),
                                  value.substr(value.find('=') + 1));
@@ -171,7 +178,7 @@ int main(int argc, char** argv) {
     }
 
     mountTmpfs("/proc/tty");
-    check(::mkdir("/proc/tty/driver", 0755) == 0, "mkdir /proc/tty/driver");
+    check(::mkdir("/proc/tty/driver", 0500) == 0, "mkdir /proc/tty/driver");
     if (hasDriverList) {
         writeText("/proc/tty/driver/usbserial", driverList);
     }
@@ -180,6 +187,10 @@ int main(int argc, char** argv) {
         showOnlyCrontabs(root, crontabs);
     }
     bind(root + "/tmp", "/tmp");
+    if (user) {
+        check(::setgroups(0, nullptr) == 0 && ::setgid(*user) == 0 && ::setuid(*user) == 0,
+              "switch to user " + std::to_string(*user));
+    }
 
     // By path where it is still there (scripts need that), else from the file.
     ::execv(argv[i + 1], argv + i + 1);
