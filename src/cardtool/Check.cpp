@@ -1,6 +1,5 @@
 #include "cardtool/Check.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
@@ -307,9 +306,20 @@ std::string duration(long seconds) {
     return std::to_string(seconds / 86400) + " days";
 }
 
+// From /etc/passwd itself: a static build has no name service.
 std::string ownerOf(uid_t uid) {
-    const passwd* const user = ::getpwuid(uid);
-    return user != nullptr ? user->pw_name : "uid " + std::to_string(uid);
+    std::istringstream users(readSystemFile("/etc/passwd").text);
+    const std::string id = ':' + std::to_string(uid) + ':';
+    for (std::string line; std::getline(users, line);) {
+        // name:password:uid:...
+        const std::size_t nameEnd = line.find(':');
+        const std::size_t uidStart =
+            nameEnd == std::string::npos ? std::string::npos : line.find(':', nameEnd + 1);
+        if (uidStart != std::string::npos && line.compare(uidStart, id.size(), id) == 0) {
+            return line.substr(0, nameEnd);
+        }
+    }
+    return "uid " + std::to_string(uid);
 }
 
 bool isDecimalLine(const std::string& line) {

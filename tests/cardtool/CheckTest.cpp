@@ -131,7 +131,7 @@ TEST(CheckTest, EachBrokenLinkHasItsVerdictsAndStatus) {
          [](Scene& s) {
              s.modem.answer(OBJ_RSSI, SimulatedModem::errorReply(OBJ_RSSI, value16(75)));
          }},
-        {"metrics file old", "ok ok ok warning ok", 1, ", modified 60 min ago\n",
+        {"metrics file old", "ok ok ok warning ok", 1, "owner root, modified 60 min ago\n",
          [](Scene& s) { ageMetrics(s, 3600); }},
         {"metrics file a symbolic link", "ok ok ok failed ok", 4,
          "/tmp/quorvexmetrics is a symbolic link\n",
