@@ -143,6 +143,15 @@ TEST(CheckTest, EachBrokenLinkHasItsVerdictsAndStatus) {
         {"metrics file junk", "ok ok ok failed ok", 4,
          "content is not what a run writes: \"-75 dBm\\n\\x01\"\n",
          [](Scene& s) { writeFileText(s.metricsPath, "-75 dBm\n\x01"); }},
+        {"cron.d, every 5 minutes", "ok ok ok ok ok", 0,
+         "    /etc/cron.d/metrics line 2 runs it every 5 minutes: */5 * * * * root "
+         "/usr/bin/quorvexmetrics\n",
+         [](Scene& s) {
+             s.sandbox.addCrontab("/etc/crontabs/root", "");
+             s.sandbox.addCrontab("/etc/cron.d/metrics",
+                                  "SHELL=/bin/sh\n*/5 * * * * root /usr/bin/quorvexmetrics\n");
+             ageMetrics(s, 8 * 60);
+         }},
         {"no crontab", "ok ok ok ok warning", 1, "    no crontab runs quorvexmetrics",
          [](Scene& s) {
              s.sandbox.addCrontab("/etc/crontabs/root", "# * * * * * /usr/bin/quorvexmetrics\n");
