@@ -84,9 +84,10 @@ std::string checkDriverList(CheckResult& result) {
     const FileText list = readSystemFile(listPath);
     if (!list.error.empty()) {
         result.details.push_back(listPath + " cannot be read: " + list.error);
-        result.fail(
-            "no USB-serial device is known to the kernel: check the modem's USB connection and "
-            "power, then the kernel log (dmesg)");
+        result.fail(list.errorNumber == EACCES
+                        ? "only root may read it: run the check as root"
+                        : "no USB-serial device is known to the kernel: check the modem's USB "
+                          "connection and power, then the kernel log (dmesg)");
         return {};
     }
     std::istringstream lines(list.text);
@@ -147,7 +148,10 @@ void readBackSettings(int port, CheckResult& result) {
 // What to do about other programs on the port; "" when there are none.
 std::string reportHolders(const std::vector<PortHolder>& holders, CheckResult& result) {
     if (holders.empty()) {
-        result.details.push_back("no other process has the port open or holds its lock");
+        result.details.push_back(::geteuid() == 0
+                                     ? "no other process has the port open or holds its lock"
+                                     : "no other process of this user has the port open or "
+                                       "holds its lock (root sees all)");
         return {};
     }
     for (const PortHolder& holder : holders) {

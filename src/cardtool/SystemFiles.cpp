@@ -21,6 +21,7 @@ FileText readSystemFile(const std::string& path, bool followLink) {
     const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
     const int fd = ::open(path.c_str(), flags);
     if (fd == -1) {
+        file.errorNumber = errno;
         file.error = std::strerror(errno);
         return file;
     }
@@ -31,6 +32,7 @@ FileText readSystemFile(const std::string& path, bool followLink) {
             continue;
         }
         if (count == -1) {
+            file.errorNumber = errno;
             file.error = std::strerror(errno);
         }
         if (count <= 0) {

@@ -11,6 +11,7 @@ namespace CardTool {
 struct FileText {
     std::string text;
     std::string error;  // strerror's text; empty when the file was read
+    int errorNumber = 0;
 };
 
 // At most 64 KiB; never blocks on a FIFO. With `followLink` false, a final

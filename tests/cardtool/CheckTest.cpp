@@ -37,6 +37,7 @@ struct Scene {
     std::string metricsPath;
     std::vector<int>& held;  // descriptors the test holds during the run
     std::optional<std::string> driverList = modemLines(0);
+    bool needsRoot = false;
 };
 
 void holdPort(Scene& scene, bool lock) {
@@ -156,6 +157,13 @@ TEST(CheckTest, EachBrokenLinkHasItsVerdictsAndStatus) {
          [](Scene& s) {
              s.sandbox.addCrontab("/etc/crontabs/root", "# * * * * * /usr/bin/quorvexmetrics\n");
          }},
+        // Last: skipped where users cannot be switched.
+        {"as nobody", "failed skipped skipped ok ok", 4,
+         "    hint: only root may read it: run the check as root\n",
+         [](Scene& s) {
+             s.sandbox.runAsUser(65534);
+             s.needsRoot = true;
+         }},
     };
     for (const auto& c : cases) {
         SimulatedModem modem;
@@ -172,6 +180,9 @@ TEST(CheckTest, EachBrokenLinkHasItsVerdictsAndStatus) {
         Scene scene{modem, sandbox, sandbox.tmpDir() + "/quorvexmetrics", held};
         writeFileText(scene.metricsPath, "-75\n1\n");
         c.breakLink(scene);
+        if (scene.needsRoot && ::geteuid() != 0) {
+            GTEST_SKIP() << "running the check as nobody needs root";
+        }
         if (scene.driverList) {
             sandbox.setDriverList(*scene.driverList);
         }
