@@ -15,16 +15,25 @@ TEST(CnsOperationsTest, OnlyTheTwoEscapeCodesMapToAByte) {
     }
 }
 
-TEST(CnsOperationsTest, ErrorIsBitSevenOfTheOperation) {
+TEST(CnsOperationsTest, ErrorBitAndDirectionsOfOperationCodes) {
     const CnsOperations operations;
     const struct {
         short operation;
-        bool error;
-    } cases[] = {{0x02, false}, {0x82, true},   {0x80, true}, {0x7F, false},
-                 {0x182, true}, {0x102, false}, {0, false}};
+        bool error, modemToHost, hostToModem;
+    } cases[] = {
+        {0, false, false, false},    {1, false, false, true},    {2, false, true, false},
+        {3, false, false, true},     {4, false, true, false},    {5, false, false, true},
+        {6, false, true, false},     {7, false, true, false},    {8, false, false, true},
+        {9, false, true, false},     {10, false, false, false},  {0x7F, false, false, false},
+        {0x80, true, false, false},  {0x82, true, false, false}, {0x102, false, false, false},
+        {0x182, true, false, false}, {-1, true, false, false}};
     for (const auto& c : cases) {
-        EXPECT_EQ(operations.isError(c.operation), c.error) << "operation " << c.operation;
+        EXPECT_EQ(operations.isError(c.operation), c.error) << c.operation;
+        EXPECT_EQ(operations.isModemTohost(c.operation), c.modemToHost) << c.operation;
+        EXPECT_EQ(operations.isHostToModem(c.operation), c.hostToModem) << c.operation;
     }
+    EXPECT_EQ(operations.operationFromError(0x82), 2);
+    EXPECT_EQ(operations.operationFromError(2), 0x82);
 }
 
 TEST(CnsOperationsTest, HostOrderLoadsFollowTheHost) {

@@ -34,40 +34,25 @@ TEST(CnsPacketDataTest, DecodesTheHeaderOfAReply) {
     EXPECT_EQ(packet.lengthOfCnsParameter, 2);
     EXPECT_FALSE(packet.isError());
     EXPECT_TRUE(sameBytes(kRssiReply, packet.packetData));
-}
 
-TEST(CnsPacketDataTest, MultiByteFieldsAreBigEndian) {
     Bytes reply = kRssiReply;
-    reply[1] = 0x01;  // length word 0x0102
+    reply[1] = 0x01;  // length word 0x0102, big-endian
     reply[2] = 0x02;
     reply[5] = 0x40;  // object 0x4008
     reply[6] = 0x08;
-    CnsPacketData packet;
-    CnsPacketData::populateCnsPacket(reply, packet);
-    EXPECT_EQ(packet.lengthOfCnsPacketWithParameterLength, 0x0102);
-    EXPECT_EQ(packet.cnsObjectId, 0x4008);
-}
-
-TEST(CnsPacketDataTest, ReadsOnlyTheLowBytesOfApplicationIdAndParameterLength) {
-    Bytes reply = kRssiReply;
-    reply[9] = 0xA9;   // application id byte 9
-    reply[10] = 0xFF;  // bytes 10..12 are not read
+    reply[7] = 0x82;  // an error reply
+    reply[9] = 0xA9;  // application id byte 9; bytes 10..12 are not read
+    reply[10] = 0xFF;
     reply[12] = 0xFF;
     reply[13] = 0x01;  // byte 13 is not read
     reply[14] = 0x28;
-    CnsPacketData packet;
     CnsPacketData::populateCnsPacket(reply, packet);
-    EXPECT_EQ(packet.applicationId, 0xA9u);
-    EXPECT_EQ(packet.lengthOfCnsParameter, 0x28);
-}
-
-TEST(CnsPacketDataTest, ErrorReplyHasBitSevenSet) {
-    Bytes reply = kRssiReply;
-    reply[7] = 0x82;
-    CnsPacketData packet;
-    CnsPacketData::populateCnsPacket(reply, packet);
+    EXPECT_EQ(packet.lengthOfCnsPacketWithParameterLength, 0x0102);
+    EXPECT_EQ(packet.cnsObjectId, 0x4008);
     EXPECT_TRUE(packet.isError());
     EXPECT_EQ(packet.operations.operationFromError(packet.operationType), 2);
+    EXPECT_EQ(packet.applicationId, 0xA9u);
+    EXPECT_EQ(packet.lengthOfCnsParameter, 0x28);
 }
 
 TEST(CnsPacketDataTest, ReplyShorterThanItsHeaderIsUnusableAndChangesNothing) {

@@ -1,11 +1,10 @@
-// Set requests, parameter-body extraction and the operation-code helpers.
+// Set requests and parameter-body extraction.
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "cns/CnsImp.h"
 #include "cns/CnsObjects.h"
-#include "cns/CnsOperations.h"
 #include "cns/CnsPacketData.h"
 #include "support/Bytes.h"
 #include "support/Errors.h"
@@ -136,24 +135,6 @@ TEST(CnsRawPacketTest, DecodesRawBytesLikeAVectorWithoutUnescaping) {
 
     EXPECT_EQ(thrownError([&] { CnsPacketData::populateCnsPacket(frame.data(), 14, fromRaw); }),
               CnsErrors::UNUSABLE_REPLY);
-}
-
-TEST(CnsOperationCodeTest, DirectionsAndErrorCodes) {
-    const CnsOperations operations;
-    const struct {
-        short operation;
-        bool modemToHost, hostToModem;
-    } cases[] = {{0, false, false}, {1, false, true}, {2, true, false},   {3, false, true},
-                 {4, true, false},  {5, false, true}, {6, true, false},   {7, true, false},
-                 {8, false, true},  {9, true, false}, {10, false, false}, {0x82, false, false},
-                 {-1, false, false}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(operations.isModemTohost(c.operation), c.modemToHost) << c.operation;
-        EXPECT_EQ(operations.isHostToModem(c.operation), c.hostToModem) << c.operation;
-    }
-    EXPECT_EQ(operations.operationFromError(0x82), 2);
-    EXPECT_EQ(operations.operationFromError(2), 0x82);
-    EXPECT_EQ(operations.operationFromError(0x84), 4);
 }
 
 }  // namespace
