@@ -209,6 +209,19 @@ std::string elapsedSince(Clock::time_point start) {
     return "reply in " + std::to_string(ms.count()) + " ms";
 }
 
+std::string failedQueryHint(CnsErrors::ReturnErrors error) {
+    switch (error) {
+        case CnsErrors::NO_DATA_RETURNED:
+            return "the modem does not answer on this port: make sure the port is its control "
+                   "port (see the driver list), then power-cycle the modem";
+        case CnsErrors::PORT_BUSY:
+            return "another program took the port's lock for the whole wait: see the port check";
+        default:
+            return "the replies are not usable: another program may be talking on the port, or "
+                   "this is not the modem's control port";
+    }
+}
+
 // Runs `query` (one transaction that returns a value as text) and records
 // its outcome; "" when it failed.
 template <typename Query>
@@ -230,11 +243,7 @@ std::string ask(WirelessCard& card, const char* label, CheckResult& result, Quer
         return value;
     } catch (const CnsErrors::ReturnErrors& error) {
         result.details.push_back(std::string(label) + ": failed: " + failureReason(error));
-        result.fail(error == CnsErrors::NO_DATA_RETURNED
-                        ? "the modem does not answer on this port: make sure the port is its "
-                          "control port (see the driver list), then power-cycle the modem"
-                        : "the replies are not usable: another program may be talking on the "
-                          "port, or this is not the modem's control port");
+        result.fail(failedQueryHint(error));
         return {};
     }
 }
