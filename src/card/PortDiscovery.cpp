@@ -8,7 +8,6 @@ namespace PortDiscovery {
 
 namespace {
 
-constexpr const char* kProductMarker = "product:0028";
 // num_ports, port, path, then the next line's index token.
 constexpr int kTokensToNextIndex = 4;
 

@@ -13,6 +13,8 @@ namespace PortDiscovery {
 
 constexpr const char* kDriverListPath = "/proc/tty/driver/usbserial";
 constexpr const char* kDevicePrefix = "/dev/ttyUSB";
+// The modem's lines carry this token.
+constexpr const char* kProductMarker = "product:0028";
 
 // The port number text of the modem's control port, or "" when the list
 // holds no product-0028 line or that line is cut short.

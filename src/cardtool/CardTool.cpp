@@ -4,6 +4,8 @@
 #include "card/WirelessCard.h"
 #include "cardtool/CardState.h"
 #include "cardtool/CardToolOptions.h"
+#include "cardtool/Check.h"
+#include "cardtool/CheckReport.h"
 #include "cardtool/FrameTrace.h"
 #include "cardtool/StateFormat.h"
 #include "cardtool/Watch.h"
@@ -70,6 +72,13 @@ int setHybrid(WirelessCard& card, const Options& options, std::ostream& out, std
     return setFailure.empty() && mode.on == on ? kAllAnswered : kQueryFailed;
 }
 
+int check(WirelessCard& card, const Options& options, std::ostream& out) {
+    card.setLockWait(kToolLockWait);
+    const CheckReport report = runCheck(card, options.device);
+    out << (options.json ? formatCheckJson(report) : formatCheckText(report)) << std::flush;
+    return checkExitStatus(report);
+}
+
 // Says on `err` why the driver list names no port.
 bool modemListed(std::ostream& err) {
     const PortDiscovery::ListedPort listed = PortDiscovery::readListedPort();
@@ -96,12 +105,15 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
         out << kUsage << std::flush;
         return kAllAnswered;
     }
-    if (!options.device && !modemListed(err)) {
-        return kNoPort;
-    }
     WirelessCard card;
     if (options.trace) {
         traceFrames(card, err);
+    }
+    if (options.check) {
+        return check(card, options, out);
+    }
+    if (!options.device && !modemListed(err)) {
+        return kNoPort;
     }
     try {
         const OpenPort port(card, options.device);

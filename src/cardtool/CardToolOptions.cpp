@@ -9,6 +9,7 @@ namespace CardTool {
 const char* const kUsage =
     "Usage: quorvexcard [--device PATH] [--json] [--trace]\n"
     "       quorvexcard [--device PATH] [--json] [--trace] --set-hybrid on|off\n"
+    "       quorvexcard [--device PATH] [--json] [--trace] --check\n"
     "       quorvexcard [--device PATH] [--json] [--trace] --watch [--interval SECONDS]\n"
     "                   [--count N]\n"
     "       quorvexcard --help\n"
@@ -21,6 +22,8 @@ const char* const kUsage =
     "  --json               print one JSON object instead of labelled lines\n"
     "  --set-hybrid on|off  set the HDR hybrid preference, then read the hybrid\n"
     "                       mode back and print it\n"
+    "  --check              walk the probe's whole chain (driver list, port, modem,\n"
+    "                       metrics file, schedule) and say which link is broken\n"
     "  --trace              every frame in hex on standard error: '>' request,\n"
     "                       '<' reply as received, '<=' reply unescaped\n"
     "  --watch              sample the RSSI and Ec/Io values until stopped (Ctrl-C):\n"
@@ -33,7 +36,8 @@ const char* const kUsage =
     "\n"
     "Exit status: 0 every query answered, 1 some query failed (or the setting\n"
     "did not take; with --watch: no sample answered), 2 usage error, 3 no modem\n"
-    "port found or it did not open.\n";
+    "port found or it did not open. With --check: 0 every check ok, 1 warnings\n"
+    "only, 4 some check failed.\n";
 
 namespace {
 
@@ -67,6 +71,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
             if (!options.hybridPreference) {
                 parsed.error = "--set-hybrid takes on or off, not '" + word + "'";
             }
+        } else if (argument == "--check") {
+            options.check = true;
         } else if (argument == "--watch") {
             options.watch = true;
         } else if (argument == "--interval" || argument == "--count") {
@@ -84,10 +90,14 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
             parsed.error = "unexpected argument '" + argument + "'";
         }
     }
-    if (parsed.error.empty() && !watchValueGiven.empty() && !options.watch) {
+    if (parsed.error.empty() && options.check && options.hybridPreference) {
+        parsed.error = "--check and --set-hybrid do not go together";
+    } else if (parsed.error.empty() && !watchValueGiven.empty() && !options.watch) {
         parsed.error = "option " + watchValueGiven + " goes with --watch";
-    } else if (parsed.error.empty() && options.watch && options.hybridPreference) {
-        parsed.error = "--watch and --set-hybrid do not go together";
+    } else if (parsed.error.empty() && options.watch &&
+               (options.hybridPreference || options.check)) {
+        parsed.error = std::string("--watch and ") + (options.check ? "--check" : "--set-hybrid") +
+                       " do not go together";
     }
     return parsed;
 }

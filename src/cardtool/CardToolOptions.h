@@ -14,6 +14,7 @@ struct Options {
     bool json = false;
     bool trace = false;
     std::optional<bool> hybridPreference;  // set by --set-hybrid on|off
+    bool check = false;                    // walk the probe's chain instead
     bool help = false;
     bool watch = false;
     std::chrono::milliseconds interval{1000};  // --interval, with --watch

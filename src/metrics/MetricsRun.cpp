@@ -13,8 +13,7 @@ namespace {
 
 constexpr int kNoModemStatus = 1;
 constexpr int kFailedRunStatus = 0;
-// Written in place of an RSSI of 0 or more, and of a roaming status when
-// there is no modem.
+// Written in place of the RSSI and the roaming status when there is no modem.
 constexpr long kNoSignalLine = 1;
 constexpr long kNoRoamingLine = -1;
 
@@ -42,8 +41,8 @@ int run() {
         card.openCard();
         const short rssi = card.getRssi();
         const short roaming = static_cast<short>(card.getRoamingStatus());
-        const bool written = metrics.writeLine(rssi < 0 ? rssi : kNoSignalLine) &&
-                             metrics.writeLine(roaming) && metrics.close();
+        const bool written =
+            metrics.writeLine(rssiLine(rssi)) && metrics.writeLine(roaming) && metrics.close();
         if (!written) {
             return failRun();
         }

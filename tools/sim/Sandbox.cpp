@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -81,11 +82,26 @@ void ProbeSandbox::addDevice(const std::string& name, const std::string& path) {
     deviceOptions.push_back(name + "=" + path);
 }
 
+void ProbeSandbox::hideCrontabs() {
+    std::filesystem::create_directories(root + "/cron");
+    hasCrontabs = true;
+}
+
+void ProbeSandbox::addCrontab(const std::string& path, const std::string& text) {
+    hideCrontabs();
+    const std::filesystem::path file = root + "/cron" + path;
+    std::filesystem::create_directories(file.parent_path());
+    writeFileText(file, text);
+}
+
 ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
                            std::chrono::milliseconds limit) const {
     std::vector<std::string> args = {QUORVEX_SANDBOX_PATH, "--root", root};
     if (hasDriverList) {
         args.insert(args.end(), {"--driver-list", root + "/usbserial"});
+    }
+    if (hasCrontabs) {
+        args.insert(args.end(), {"--crontabs", root + "/cron"});
     }
     for (const auto& device : deviceOptions) {
         args.insert(args.end(), {"--device", device});

@@ -32,6 +32,11 @@ public:
     void setDriverList(const std::string& text);
     // `name` (e.g. "ttyUSB1") appears in /dev and leads to `path`.
     void addDevice(const std::string& name, const std::string& path);
+    // The crontab places (/etc/crontabs, /etc/crontab, /etc/cron.d,
+    // /var/spool/cron) show only the files added here, none after
+    // hideCrontabs alone. `path` is the one the command sees.
+    void hideCrontabs();
+    void addCrontab(const std::string& path, const std::string& text);
     // The directory the sandbox shows as /tmp.
     std::string tmpDir() const { return root + "/tmp"; }
     // Later runs start with these standard descriptors closed, as after
@@ -53,6 +58,7 @@ public:
 private:
     std::string root;
     bool hasDriverList = false;
+    bool hasCrontabs = false;
     std::vector<std::string> deviceOptions;
     std::vector<int> closed;
     std::string user;

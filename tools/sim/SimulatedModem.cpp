@@ -154,7 +154,9 @@ SimulatedModem::~SimulatedModem() {
     stopping = true;
     server.join();
     ::close(master);
-    ::close(slave);
+    if (slave != -1) {
+        ::close(slave);
+    }
 }
 
 void SimulatedModem::answer(unsigned short object, Answer answer) {
@@ -173,6 +175,11 @@ void SimulatedModem::sendUnsolicited(const Bytes& bytes) {
 
 void SimulatedModem::answerValue(unsigned short object, unsigned short value) {
     answer(object, reply(object, value16(value)));
+}
+
+void SimulatedModem::releasePort() {
+    ::close(slave);
+    slave = -1;
 }
 
 std::vector<Bytes> SimulatedModem::requests() const {
@@ -231,6 +238,11 @@ void SimulatedModem::serve() {
         }
         pollfd watch{master, POLLIN, 0};
         const int ready = ::poll(&watch, 1, kPollMilliseconds);
+        if (ready > 0 && (watch.revents & POLLHUP)) {
+            // No slave open (after releasePort): wait for the card's open.
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
+            continue;
+        }
         if (ready <= 0 || !(watch.revents & POLLIN)) {
             continue;
         }

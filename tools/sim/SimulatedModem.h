@@ -64,6 +64,11 @@ public:
     // Shorthand: a normal reply carrying a 16-bit value.
     void answerValue(unsigned short object, unsigned short value);
 
+    // Drops the modem's own hold on the slave, so that only the card has the
+    // port open, as with a real modem (a check of who holds the port sees
+    // nobody else); while the card has it closed the modem waits.
+    void releasePort();
+
     // Bytes the modem sends without being asked.
     void sendUnsolicited(const Bytes& bytes);
 

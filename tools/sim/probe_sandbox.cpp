@@ -3,7 +3,7 @@
 // /tmp, the three fixed paths of the probe.
 //
 //   probe_sandbox --root DIR [--driver-list FILE] [--device NAME=PATH]... [--user ID]
-//                 -- COMMAND...
+//                 [--crontabs CRON] -- COMMAND...
 //
 // DIR must hold the directories tmp/ (bound on /tmp) and stage/ (scratch).
 // COMMAND runs by its path, or from the file it named before the mounts when
@@ -14,7 +14,10 @@
 // directory only root may read, as the kernel's), and without it the list
 // does not exist. COMMAND runs as user and group ID when given. As root only the
 // mount namespace is new; otherwise a user namespace maps the caller to root
-// first. Exits 125,
+// first. With CRON, the crontab places (/etc/crontabs, /etc/crontab,
+// /etc/cron.d, /var/spool/cron) hold only what CRON holds under the same
+// paths: /etc and /var become overlays whose upper layers live in the
+// namespace. Exits 125,
 // with the failed step on standard error, when the sandbox cannot be built.
 #include <fcntl.h>
 #include <grp.h>
@@ -27,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -82,6 +86,30 @@ void enterNamespaces() {
     writeText("/proc/self/gid_map", "0 " + gid + " 1");
 }
 
+void showOnlyCrontabs(const std::string& root, const std::string& crontabs) {
+    const std::string layers = root + "/stage/layers";
+    check(::mkdir(layers.c_str(), 0755) == 0, "mkdir " + layers);
+    mountTmpfs(layers.c_str());
+    for (const std::string top : {"etc", "var"}) {
+        const std::string upper = layers + "/" + top;
+        const std::string work = layers + "/" + top + "-work";
+        check(::mkdir(upper.c_str(), 0755) == 0 && ::mkdir(work.c_str(), 0755) == 0,
+              "mkdir " + upper);
+        const std::string options = "lowerdir=/" + top + ",upperdir=" + upper + ",workdir=" + work;
+        check(::mount("overlay", ("/" + top).c_str(), "overlay", 0, options.c_str()) == 0,
+              "mount overlay on /" + top);
+    }
+    std::error_code error;
+    for (const char* place : {"/etc/crontabs", "/etc/crontab", "/etc/cron.d", "/var/spool/cron"}) {
+        std::filesystem::remove_all(place, error);
+        errno = error.value();
+        check(!error, std::string("remove ") + place);
+    }
+    std::filesystem::copy(crontabs, "/", std::filesystem::copy_options::recursive, error);
+    errno = error.value();
+    check(!error, "copy " + crontabs);
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path);
     check(static_cast<bool>(in), "read " + path);
@@ -96,6 +124,7 @@ int main(int argc, char** argv) {
     std::string root;
     std::string driverList;
     bool hasDriverList = false;
+    std::string crontabs;
     std::vector<std::pair<std::string, std::string>> devices;
     std::optional<unsigned> user;
     int i = 1;
@@ -111,6 +140,8 @@ int main(int argc, char** argv) {
         } else if (option == "--driver-list") {
             driverList = readFile(value);
             hasDriverList = true;
+        } else if (option == "--crontabs") {
+            crontabs = value;
         } else if (option == "--user") {
             user = std::stoul(value);  // a number: no name service in a static build
         } else if (option == "--device" && value.find('=') != std::string::npos) {
@@ -152,6 +183,9 @@ int main(int argc, char** argv) {
         writeText("/proc/tty/driver/usbserial", driverList);
     }
 
+    if (!crontabs.empty()) {
+        showOnlyCrontabs(root, crontabs);
+    }
     bind(root + "/tmp", "/tmp");
     if (user) {
         check(::setgroups(0, nullptr) == 0 && ::setgid(*user) == 0 && ::setuid(*user) == 0,
