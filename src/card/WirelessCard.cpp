@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -105,6 +106,29 @@ void WirelessCard::openCard(const char* path) {
         settingsBeforeOpen = before;
     }
     configurePortForNonCanonicalMode(fd);
+    rememberSettingsInForce();
+}
+
+void WirelessCard::rememberSettingsInForce() {
+    termios inForce{};
+    settingsInForce.reset();
+    if (::tcgetattr(fd, &inForce) == 0) {
+        settingsInForce = inForce;
+    }
+}
+
+void WirelessCard::keepSettings() {
+    // The settings belong to the device, not to this descriptor: another
+    // program may have changed them between two transactions (a field tool
+    // giving the port back in cooked mode), and a reply would then wait for
+    // a newline that never comes.
+    termios now{};
+    if (!settingsInForce || ::tcgetattr(fd, &now) != 0 ||
+        std::memcmp(&now, &*settingsInForce, sizeof now) == 0) {
+        return;
+    }
+    configurePortForNonCanonicalMode(fd);
+    rememberSettingsInForce();
 }
 
 void WirelessCard::failToOpen(const char* path) {
@@ -178,6 +202,7 @@ void WirelessCard::sendToCard(unsigned char* frame, int length) {
     if (!lock.acquired()) {
         failBusy();
     }
+    keepSettings();
     const CardPort::NonBlockingMode nonBlocking(fd);
     // Whatever came before the request cannot be its reply.
     ::tcflush(fd, TCIFLUSH);

@@ -114,6 +114,8 @@ private:
         bool anyObject;  // a raw request too short to name its object
         unsigned short object;
     };
+    void rememberSettingsInForce();
+    void keepSettings();
     bool writeRequest(const unsigned char* frame, std::size_t count);
     void receiveReply(AwaitedReply awaited);
     bool isReplyTo(AwaitedReply awaited, const unsigned char* frame) const;
@@ -135,6 +137,7 @@ private:
     std::string path;
     LockBudget lockBudget;
     std::optional<termios> settingsBeforeOpen;
+    std::optional<termios> settingsInForce;  // as read back after configuring
     FrameObserver frameObserver = nullptr;
     void* frameObserverContext = nullptr;
 };

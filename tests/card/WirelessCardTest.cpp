@@ -184,6 +184,20 @@ TEST_F(WirelessCardTest, InputPendingBeforeTheRequestIsDropped) {
     EXPECT_EQ(card.getRssi(), -75);
 }
 
+// The settings are the device's: another program giving the port back in
+// cooked mode between two transactions must not hold up the next reply.
+TEST_F(WirelessCardTest, SettingsChangedBetweenTransactionsAreTakenBack) {
+    const int other = ::open(modem.devicePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_NE(other, -1) << std::strerror(errno);
+    termios cooked{};
+    ASSERT_EQ(::tcgetattr(other, &cooked), 0) << std::strerror(errno);
+    cooked.c_lflag |= ICANON | ECHO;
+    ASSERT_EQ(::tcsetattr(other, TCSANOW, &cooked), 0) << std::strerror(errno);
+    ::close(other);
+    modem.answerValue(OBJ_RSSI, 75);
+    EXPECT_EQ(card.getRssi(), -75);
+}
+
 TEST_F(WirelessCardTest, ClosedCardRefusesTransactions) {
     card.closeCard();
     EXPECT_FALSE(card.isOpen());
