@@ -7,6 +7,7 @@
 #include "cardtool/Check.h"
 #include "cardtool/CheckReport.h"
 #include "cardtool/FrameTrace.h"
+#include "cardtool/PortGivenBack.h"
 #include "cardtool/StateFormat.h"
 #include "cardtool/Watch.h"
 #include "cns/CnsErrors.h"
@@ -23,29 +24,15 @@ constexpr const char* kName = "quorvexcard: ";
 constexpr LockWait kToolLockWait = {std::chrono::seconds(3), std::chrono::milliseconds::max(),
                                     std::chrono::milliseconds(15)};
 
-// The card's port, open for the life of this object; given back with the
-// settings it had and closed on every road out, so the tool never leaves it
-// open or changed. Throws what openCard throws.
-class OpenPort {
-public:
-    OpenPort(WirelessCard& card, const std::optional<std::string>& device) : card(card) {
-        card.setLockWait(kToolLockWait);
-        if (device) {
-            card.openCard(device->c_str());
-        } else {
-            card.openCard();
-        }
+// Opens the given port, or else the one the driver list names; throws what
+// openCard throws.
+void openPort(WirelessCard& card, const std::optional<std::string>& device) {
+    if (device) {
+        card.openCard(device->c_str());
+    } else {
+        card.openCard();
     }
-    ~OpenPort() {
-        card.restorePortSettings();
-        card.closeCard();
-    }
-    OpenPort(const OpenPort&) = delete;
-    OpenPort& operator=(const OpenPort&) = delete;
-
-private:
-    WirelessCard& card;
-};
+}
 
 std::string format(const CardState& state, const Options& options) {
     return options.json ? formatJson(state) : formatText(state);
@@ -73,7 +60,6 @@ int setHybrid(WirelessCard& card, const Options& options, std::ostream& out, std
 }
 
 int check(WirelessCard& card, const Options& options, std::ostream& out) {
-    card.setLockWait(kToolLockWait);
     const CheckReport report = runCheck(card, options.device);
     out << (options.json ? formatCheckJson(report) : formatCheckText(report)) << std::flush;
     return checkExitStatus(report);
@@ -106,6 +92,7 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
         return kAllAnswered;
     }
     WirelessCard card;
+    card.setLockWait(kToolLockWait);
     if (options.trace) {
         traceFrames(card, err);
     }
@@ -116,7 +103,8 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
         return kNoPort;
     }
     try {
-        const OpenPort port(card, options.device);
+        const PortGivenBack givenBack(card);
+        openPort(card, options.device);
         if (options.watch) {
             return watch(card, options, out, err);
         }

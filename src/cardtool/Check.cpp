@@ -15,6 +15,7 @@
 
 #include "card/PortDiscovery.h"
 #include "cardtool/CardState.h"
+#include "cardtool/PortGivenBack.h"
 #include "cardtool/PortHolders.h"
 #include "cardtool/PortSettings.h"
 #include "cardtool/Schedule.h"
@@ -268,30 +269,13 @@ void checkModem(WirelessCard& card, CheckResult& result) {
     }
 }
 
-// Puts the port's settings back and closes it, whatever the checks did.
-class PortCloser {
-public:
-    explicit PortCloser(WirelessCard& card) : card(card) {}
-    ~PortCloser() {
-        if (card.isOpen()) {
-            card.restorePortSettings();
-            card.closeCard();
-        }
-    }
-    PortCloser(const PortCloser&) = delete;
-    PortCloser& operator=(const PortCloser&) = delete;
-
-private:
-    WirelessCard& card;
-};
-
 void checkPortAndModem(WirelessCard& card, const std::string& path, CheckReport& report) {
     if (path.empty()) {
         report.push_back(skipped("port", "no port: the driver list leads to none"));
         report.push_back(skipped("modem", "no port: the driver list leads to none"));
         return;
     }
-    const PortCloser closer(card);
+    const PortGivenBack givenBack(card);
     CheckResult port{"port"};
     checkPort(card, path, port);
     report.push_back(port);
