@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -14,6 +13,7 @@
 #include "card/CardReply.h"
 #include "card/Diagnostics.h"
 #include "card/PortDiscovery.h"
+#include "card/SerialSettings.h"
 #include "cns/CnsErrors.h"
 #include "cns/CnsFrame.h"
 #include "cns/CnsOperations.h"
@@ -25,11 +25,9 @@ namespace {
 
 // The port path was built in a 100-byte buffer, terminator included.
 constexpr std::size_t kMaxPathLength = 99;
-// The wait for the port to take a request, and then for its reply.
+// The wait for the port to take a request (its reply's is kReplyWait).
 constexpr std::chrono::seconds kWriteWait{1};
-constexpr std::chrono::seconds kReplyWait{1};
 constexpr std::size_t kReadSize = CardPort::FrameReader::kReadSize;
-constexpr cc_t kMinimumReadBytes = 5;
 constexpr LockWait kProbeLockWait = {std::chrono::seconds(1), std::chrono::seconds(1),
                                      std::chrono::milliseconds(0)};
 constexpr int kValueOffset = CnsFrame::kParameterOffset;
@@ -86,6 +84,9 @@ void WirelessCard::openCard() {
 }
 
 void WirelessCard::openCard(const char* path) {
+    if (fd >= 0) {
+        closeCard();  // a card holds one port
+    }
     errno = 0;
     fd = CardPort::openTerminal(path);
     if (fd == -1) {
@@ -124,7 +125,7 @@ void WirelessCard::keepSettings() {
     // a newline that never comes.
     termios now{};
     if (!settingsInForce || ::tcgetattr(fd, &now) != 0 ||
-        std::memcmp(&now, &*settingsInForce, sizeof now) == 0) {
+        SerialSettings::sameAsSet(now, *settingsInForce)) {
         return;
     }
     configurePortForNonCanonicalMode(fd);
@@ -163,16 +164,7 @@ void WirelessCard::configurePortForNonCanonicalMode(int port) {
     if (port <= 0) {
         return;
     }
-    termios settings{};  // nothing of the port's current settings is kept
-    settings.c_cflag = B9600 | CRTSCTS | CS8 | CLOCAL | CREAD;
-    settings.c_iflag = IGNPAR;
-    settings.c_oflag = 0;
-    settings.c_lflag = 0;
-    settings.c_cc[VTIME] = 0;
-    settings.c_cc[VMIN] = kMinimumReadBytes;
-    ::tcflush(port, TCIFLUSH);
-    errno = 0;
-    ::tcsetattr(port, TCSANOW, &settings);
+    SerialSettings::apply(port);
 }
 
 void WirelessCard::closeCard() {

@@ -15,6 +15,7 @@
 
 #include <termios.h>
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -34,6 +35,9 @@ public:
     using FrameObserver = void (*)(void* context, FrameDirection direction,
                                    const unsigned char* bytes, std::size_t count);
 
+    // How long a transaction waits for its reply.
+    static constexpr std::chrono::seconds kReplyWait{1};
+
     WirelessCard();
     // Leaves the port open: only closeCard() closes it.
     ~WirelessCard() = default;
@@ -43,8 +47,8 @@ public:
     // Opens the port the driver list names; throws ERROR_OPENING_PORT and
     // PORT_BUSY.
     void openCard();
-    // Opens and configures the given terminal; throws ERROR_OPENING_PORT
-    // and PORT_BUSY.
+    // Opens and configures the given terminal, closing the port the card
+    // had open; throws ERROR_OPENING_PORT and PORT_BUSY.
     void openCard(const char* path);
     void configurePortForNonCanonicalMode(int port);
     void closeCard();

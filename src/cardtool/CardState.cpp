@@ -4,15 +4,11 @@
 #include <initializer_list>
 
 #include "card/CnsResults.h"
+#include "cardtool/JsonText.h"
 
 namespace CardTool {
 
 namespace {
-
-struct Field {
-    const char* key;
-    const char* label;
-};
 
 using Values = std::vector<Value>;
 
@@ -34,53 +30,26 @@ Value hybridMode(bool on) {
 }
 
 Value name(const std::string& text) {
-    // The names come from the card's fixed table: nothing to escape.
-    return {text, '"' + text + '"'};
+    return {text, jsonString(text)};
 }
 
 constexpr Field kHybridMode = {"hybrid_mode", "Hybrid mode"};
 
-// Runs one query; `query` returns one value for each field. An error reply
-// carries no value worth showing: the query failed.
+// Runs one query; `query` returns one value for each field.
 template <typename Query>
 void readQuery(CardState& state, const WirelessCard& card, std::initializer_list<Field> fields,
                Query&& query) {
-    Values values;
-    std::string failure;
-    try {
-        values = query();
-        if (card.lastReplyHeader().isError()) {
-            failure = kErrorReply;
-        }
-    } catch (const CnsErrors::ReturnErrors& error) {
-        failure = failureReason(error);
-    }
+    const Outcome<Values> outcome = askCard(card, query);
     std::size_t i = 0;
     for (const Field& field : fields) {
-        state.push_back({field.key, field.label, std::nullopt, failure});
-        if (failure.empty()) {
-            state.back().value = values.at(i++);
+        state.push_back({field.key, field.label, std::nullopt, outcome.failure});
+        if (outcome.answered()) {
+            state.back().value = outcome.value->at(i++);
         }
     }
 }
 
 }  // namespace
-
-std::string failureReason(CnsErrors::ReturnErrors error) {
-    switch (error) {
-        case CnsErrors::NO_DATA_RETURNED:
-            return "no reply within 1 second";
-        case CnsErrors::UNUSABLE_REPLY:
-            return "unusable reply";
-        case CnsErrors::CARD_NOT_OPEN:
-            return "port not open";
-        case CnsErrors::ERROR_OPENING_PORT:
-            return "port could not be opened";
-        case CnsErrors::PORT_BUSY:
-            return "port busy";
-    }
-    return "error " + std::to_string(static_cast<int>(error));
-}
 
 CardState collectCardState(WirelessCard& card) {
     CardState state;
@@ -93,10 +62,7 @@ CardState collectCardState(WirelessCard& card) {
     readQuery(state, card, {{"service_indication", "Service indication"}},
               [&] { return Values{number(card.getServiceIndication())}; });
     readQuery(state, card,
-              {{"cdma_rssi", "CDMA RSSI"},
-               {"cdma_ecio", "CDMA Ec/Io"},
-               {"hdr_rssi", "HDR RSSI"},
-               {"hdr_ecio", "HDR Ec/Io"}},
+              {kSignalReadings[0], kSignalReadings[1], kSignalReadings[2], kSignalReadings[3]},
               [&] {
                   CnsResults::CnsQueryResultRSSI_Eclo_CDMA_HDR signal;
                   card.getRssiEcloForCDMAndHDR(signal);
@@ -121,25 +87,20 @@ CardState collectCardState(WirelessCard& card) {
 }
 
 std::string sendHybridPreference(WirelessCard& card, bool on) {
-    try {
-        card.setHDRHybridPreference(on);
-        if (card.lastReplyHeader().isError()) {
-            return kErrorReply;
-        }
-    } catch (const CnsErrors::ReturnErrors& error) {
-        return failureReason(error);
-    }
-    return {};
+    return askCard(card,
+                   [&] {
+                       card.setHDRHybridPreference(on);
+                       return true;
+                   })
+        .failure;
 }
 
 HybridMode readHybridMode(WirelessCard& card) {
-    HybridMode mode;
-    readQuery(mode.state, card, {kHybridMode}, [&] {
-        mode.on = card.getHybridMode();
-        return Values{hybridMode(*mode.on)};
-    });
-    if (!mode.state.front().value) {
-        mode.on.reset();  // an error reply's value is no mode
+    const Outcome<bool> outcome = askCard(card, [&] { return card.getHybridMode(); });
+    HybridMode mode{{{kHybridMode.key, kHybridMode.label, std::nullopt, outcome.failure}},
+                    outcome.answer()};
+    if (mode.on) {
+        mode.state.front().value = hybridMode(*mode.on);
     }
     return mode;
 }

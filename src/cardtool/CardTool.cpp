@@ -4,12 +4,12 @@
 #include "card/WirelessCard.h"
 #include "cardtool/CardState.h"
 #include "cardtool/CardToolOptions.h"
-#include "cardtool/Check.h"
-#include "cardtool/CheckReport.h"
 #include "cardtool/FrameTrace.h"
 #include "cardtool/PortGivenBack.h"
 #include "cardtool/StateFormat.h"
-#include "cardtool/Watch.h"
+#include "cardtool/check/Check.h"
+#include "cardtool/check/CheckFormat.h"
+#include "cardtool/watch/Watch.h"
 #include "cns/CnsErrors.h"
 
 namespace CardTool {

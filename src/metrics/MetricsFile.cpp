@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "card/Diagnostics.h"
@@ -43,7 +44,34 @@ bool writeAll(int fd, const char* bytes, std::size_t count) {
     return true;
 }
 
+// One line as the file holds it: "-75\n".
+int formatLine(long value, char (&line)[24]) {
+    return std::snprintf(line, sizeof line, "%ld\n", value);
+}
+
 }  // namespace
+
+std::optional<std::vector<long>> readMetricsLines(const std::string& text) {
+    std::vector<long> values;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos || end - start > 20) {
+            return std::nullopt;
+        }
+        const std::string line = text.substr(start, end + 1 - start);
+        char* parsedEnd = nullptr;
+        errno = 0;
+        const long value = std::strtol(line.c_str(), &parsedEnd, 10);
+        char written[24];
+        formatLine(value, written);
+        if (errno != 0 || line != written) {
+            return std::nullopt;
+        }
+        values.push_back(value);
+        start = end + 1;
+    }
+    return values;
+}
 
 MetricsFile::~MetricsFile() {
     if (fd != -1) {
@@ -68,7 +96,7 @@ bool MetricsFile::open(const char* metricsPath) {
 
 bool MetricsFile::writeLine(long value) {
     char line[24];
-    const int length = std::snprintf(line, sizeof line, "%ld\n", value);
+    const int length = formatLine(value, line);
     if (!writeAll(fd, line, static_cast<std::size_t>(length))) {
         return fail("writing");
     }

@@ -6,6 +6,15 @@
 // reported on standard error and returned as false.
 #pragma once
 
+#include <optional>
+#include <string>
+#include <vector>
+
+// The values of `text` when it is lines as writeLine writes them (every
+// line a decimal integer, no sign but '-', no leading zero, then a
+// newline); none for anything else.
+std::optional<std::vector<long>> readMetricsLines(const std::string& text);
+
 class MetricsFile {
 public:
     MetricsFile() = default;

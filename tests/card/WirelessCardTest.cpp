@@ -20,6 +20,7 @@
 #include "sim/SimulatedModem.h"
 #include "support/Bytes.h"
 #include "support/CardFixture.h"
+#include "support/Descriptors.h"
 #include "support/Errors.h"
 
 namespace {
@@ -207,6 +208,12 @@ TEST_F(WirelessCardTest, ClosedCardRefusesTransactions) {
     EXPECT_EQ(errors, "");
     std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(modem.requests().empty());
+}
+
+TEST_F(WirelessCardTest, OpeningAgainClosesThePortItHad) {
+    const int open = descriptorsOn(modem.devicePath());
+    ASSERT_NO_THROW(card.openCard(modem.devicePath().c_str()));
+    EXPECT_EQ(descriptorsOn(modem.devicePath()), open);
 }
 
 TEST(WirelessCardOpenTest, OnlyATerminalOpens) {
