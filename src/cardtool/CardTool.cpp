@@ -93,6 +93,7 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
     }
     WirelessCard card;
     card.setLockWait(kToolLockWait);
+    card.reportTo({Diagnostics::toStream, &err});
     if (options.trace) {
         traceFrames(card, err);
     }

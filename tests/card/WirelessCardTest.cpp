@@ -217,21 +217,28 @@ TEST_F(WirelessCardTest, OpeningAgainClosesThePortItHad) {
     EXPECT_EQ(descriptorsOn(modem.devicePath()), open);
 }
 
+// The card's diagnostics reach the sink it is given, with errno.
+void collect(void* context, const std::string& line, int errorNumber) {
+    *static_cast<std::string*>(context) += line + " [" + std::to_string(errorNumber) + "]\n";
+}
+
 TEST(WirelessCardOpenTest, OnlyATerminalOpens) {
     const std::string file = testing::TempDir() + "quorvex_not_a_port";
     { std::ofstream(file) << "keep"; }
     const struct {
         std::string path;
         const char* reason;
-    } cases[] = {{"/nonexistent/ttyUSB7", "No such file or directory"},
-                 {file, "Inappropriate ioctl for device"},
-                 {"/dev/null", "Inappropriate ioctl for device"}};
+        int errorNumber;
+    } cases[] = {{"/nonexistent/ttyUSB7", "No such file or directory", ENOENT},
+                 {file, "Inappropriate ioctl for device", ENOTTY},
+                 {"/dev/null", "Inappropriate ioctl for device", ENOTTY}};
     for (const auto& c : cases) {
         WirelessCard card;
-        testing::internal::CaptureStderr();
+        std::string events;
+        card.reportTo({collect, &events});
         const auto error = thrownError([&] { card.openCard(c.path.c_str()); });
-        EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  "Error opening port " + c.path + ": -1" + c.reason + "\n");
+        EXPECT_EQ(events, "Error opening port " + c.path + ": -1" + c.reason + " [" +
+                              std::to_string(c.errorNumber) + "]\n");
         EXPECT_EQ(error, CnsErrors::ERROR_OPENING_PORT) << c.path;
         EXPECT_FALSE(card.isOpen()) << c.path;
     }

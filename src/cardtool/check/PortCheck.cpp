@@ -55,6 +55,19 @@ std::string reportHolders(const std::vector<PortHolder>& holders, CheckResult& r
     return "stop it (kill " + std::to_string(holders.front().pid) + ") unless it is meant to run";
 }
 
+// The card's events while it opens the port, passed on; the last system
+// error among them is why the open failed.
+struct OpenEvents {
+    Diagnostics::Reporter passOn;
+    int errorNumber = 0;
+};
+
+void noteOpenEvent(void* context, const std::string& line, int errorNumber) {
+    auto& events = *static_cast<OpenEvents*>(context);
+    events.errorNumber = errorNumber != 0 ? errorNumber : events.errorNumber;
+    events.passOn.event(line, errorNumber);
+}
+
 // Why the card's open failed: the system's reason when it had one.
 std::string openFailure(CnsErrors::ReturnErrors error, int openErrno) {
     if (error != CnsErrors::ERROR_OPENING_PORT || openErrno == 0) {
@@ -87,11 +100,14 @@ void checkPort(WirelessCard& card, const std::string& path, CheckResult& result)
             "another program uses the modem's port and can delay the probe or take its replies: " +
             stopHolders);
     }
+    OpenEvents events{card.reporter()};
+    card.reportTo({noteOpenEvent, &events});
     try {
         card.openCard(path.c_str());
+        card.reportTo(events.passOn);
     } catch (const CnsErrors::ReturnErrors& error) {
-        const int openErrno = errno;  // the card's open keeps that of its failed call
-        result.details.push_back("it did not open: " + openFailure(error, openErrno));
+        card.reportTo(events.passOn);
+        result.details.push_back("it did not open: " + openFailure(error, events.errorNumber));
         result.fail(error == CnsErrors::PORT_BUSY && !stopHolders.empty()
                         ? "another program keeps the port's lock, and the probe's runs fail: " +
                               stopHolders

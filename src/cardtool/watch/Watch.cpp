@@ -66,6 +66,25 @@ WatchStart readStart(WirelessCard& card, const Options& options) {
             shown(hybrid, hybrid.value.value_or(false) ? "on" : "off"), options.interval};
 }
 
+// The card's diagnostics go to the watch's output while it runs.
+class NotesToOutput {
+public:
+    NotesToOutput(WirelessCard& card, WatchOutput& output) : card(card), before(card.reporter()) {
+        card.reportTo({note, &output});
+    }
+    ~NotesToOutput() { card.reportTo(before); }
+    NotesToOutput(const NotesToOutput&) = delete;
+    NotesToOutput& operator=(const NotesToOutput&) = delete;
+
+private:
+    static void note(void* output, const std::string& line, int) {
+        static_cast<WatchOutput*>(output)->note(line);
+    }
+
+    WirelessCard& card;
+    const Diagnostics::Reporter before;
+};
+
 bool writesToTerminal(const std::ostream& out) {
     return out.rdbuf() == std::cout.rdbuf() && ::isatty(STDOUT_FILENO) == 1;
 }
@@ -76,7 +95,8 @@ int watch(WirelessCard& card, const Options& options, std::ostream& out, std::os
     const StopSignals stop;
     const std::unique_ptr<WatchOutput> output = options.json || !writesToTerminal(out)
                                                     ? makeWatchLog(out, err, options.json)
-                                                    : makeWatchScreen(out);
+                                                    : makeWatchScreen(out, err);
+    const NotesToOutput notes(card, *output);
     output->start(readStart(card, options));
     SignalStats stats;
     const Clock::time_point first = Clock::now();

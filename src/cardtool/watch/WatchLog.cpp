@@ -1,5 +1,6 @@
 #include "cardtool/watch/WatchLog.h"
 
+#include "card/Diagnostics.h"
 #include "cardtool/StateFormat.h"
 
 namespace CardTool {
@@ -52,6 +53,8 @@ public:
     void finish(const SignalStats& stats, std::chrono::milliseconds) override {
         err << formatSummary(stats) << std::flush;
     }
+
+    void note(const std::string& line) override { Diagnostics::toStream(&err, line, 0); }
 
 private:
     std::ostream& out;

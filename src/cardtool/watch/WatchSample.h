@@ -87,6 +87,8 @@ public:
                         std::chrono::milliseconds elapsed) = 0;
     // Once at the end, unless the output went away (a closed pipe).
     virtual void finish(const SignalStats& stats, std::chrono::milliseconds elapsed) = 0;
+    // A diagnostic line of the card's, in the output's own place for it.
+    virtual void note(const std::string& line) = 0;
 };
 
 }  // namespace CardTool

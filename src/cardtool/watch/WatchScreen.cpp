@@ -1,9 +1,14 @@
 #include "cardtool/watch/WatchScreen.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 #include <vector>
+
+#include "card/Diagnostics.h"
 
 namespace CardTool {
 
@@ -73,7 +78,8 @@ std::string valueLine(std::size_t i, const SignalSample& sample, const SignalSta
 
 class WatchScreen : public WatchOutput {
 public:
-    explicit WatchScreen(std::ostream& out) : out(out) {}
+    WatchScreen(std::ostream& out, std::ostream& err)
+        : out(out), err(err), errIsTerminal(err.rdbuf() == std::cerr.rdbuf() && ::isatty(2) == 1) {}
     ~WatchScreen() override {
         if (cursorHidden) {
             out << kShowCursor << std::flush;
@@ -87,6 +93,7 @@ public:
         cursorHidden = true;
         out << kHideCursor << kClearScreen;
         draw({header, "", "waiting for the first sample"});
+        notes.clear();
     }
 
     void sample(const SignalSample& sample, const SignalStats& stats,
@@ -96,6 +103,7 @@ public:
                        std::to_string(stats.failed) + ", elapsed " + elapsedText(elapsed) +
                        ". Ctrl-C stops.");
         last = sample;
+        notes.clear();
     }
 
     void finish(const SignalStats& stats, std::chrono::milliseconds elapsed) override {
@@ -105,6 +113,13 @@ public:
                        ".");
         out << kShowCursor << std::flush;
         cursorHidden = false;
+    }
+
+    void note(const std::string& line) override {
+        notes.push_back(line);
+        if (!errIsTerminal) {
+            Diagnostics::toStream(&err, line, 0);
+        }
     }
 
 private:
@@ -126,10 +141,16 @@ private:
         for (const std::string& line : lines) {
             screen += line + kEndOfLine;
         }
+        for (const std::string& line : notes) {
+            screen += line + kEndOfLine;
+        }
         out << screen + kEraseBelow << std::flush;
     }
 
     std::ostream& out;
+    std::ostream& err;
+    const bool errIsTerminal;
+    std::vector<std::string> notes;  // since the last screen
     std::string header;
     SignalSample last{"", {}, "no sample taken"};
     bool cursorHidden = false;
@@ -146,8 +167,8 @@ const char* rssiQuality(int dbm, bool hdr) {
     return kBelowTable;
 }
 
-std::unique_ptr<WatchOutput> makeWatchScreen(std::ostream& out) {
-    return std::make_unique<WatchScreen>(out);
+std::unique_ptr<WatchOutput> makeWatchScreen(std::ostream& out, std::ostream& err) {
+    return std::make_unique<WatchScreen>(out, err);
 }
 
 }  // namespace CardTool

@@ -4,9 +4,11 @@
 // with the counts, the elapsed time and how to stop.
 //
 // The screen is drawn from the top-left corner and ends by erasing what lies
-// below it, so that a diagnostic line the card writes on standard error
-// stays for one interval and is then wiped. The cursor is hidden while the
-// screen runs and shown again on every road out (the destructor).
+// below it. The card's diagnostic lines are shown below the footer, with
+// the sample they came with, instead of scrolling the terminal; they go to
+// `err` as well when it is not a terminal (a log of them). The cursor is
+// hidden while the screen runs and shown again on every road out (the
+// destructor).
 #pragma once
 
 #include <memory>
@@ -16,7 +18,7 @@
 
 namespace CardTool {
 
-std::unique_ptr<WatchOutput> makeWatchScreen(std::ostream& out);
+std::unique_ptr<WatchOutput> makeWatchScreen(std::ostream& out, std::ostream& err);
 
 // "excellent", "good", "fair" or "poor" for an RSSI in dBm.
 const char* rssiQuality(int dbm, bool hdr);

@@ -276,7 +276,7 @@ TEST_F(WatchTest, ScreenOnATerminalRedrawsInPlaceAndShowsTheCursorAgain) {
     std::string screen = readLines(master);
     ::close(master);
     EXPECT_EQ(tool.exitStatus(5s), 0);
-    // The card's lines still go to standard error.
+    // The card's lines show on the screen, and go to standard error, a pipe.
     EXPECT_EQ(readLines(tool.err),
               "No data was returned by query.\n"
               "4197 query data packet has an error associated with it.\n");
@@ -306,7 +306,8 @@ TEST_F(WatchTest, ScreenOnATerminalRedrawsInPlaceAndShowsTheCursorAgain) {
                               "  -80\n"
                               "HDR Ec/Io     --  no reply within 1 second               4     4.5  "
                               "    5\n\n"
-                              "answered 2, failed 1, elapsed 0:00:00. Ctrl-C stops.\n");
+                              "answered 2, failed 1, elapsed 0:00:00. Ctrl-C stops.\n"
+                              "No data was returned by query.\n");
     const std::string last = top +
                              "CDMA RSSI    -88  [#######-------------]  fair         -91   -89.7  "
                              "  -88\n"
