@@ -1,5 +1,6 @@
 #include "card/CardReply.h"
 
+#include <cstdio>
 #include <string>
 
 #include "card/Diagnostics.h"
@@ -15,8 +16,10 @@ namespace {
 void require(const std::vector<unsigned char>& queryResult, std::size_t usable, int offset,
              std::size_t count, const Diagnostics::Reporter& report) {
     if (offset < 0 || usable < static_cast<std::size_t>(offset) + count) {
-        report.line("Reply of " + std::to_string(queryResult.size()) +
-                    " bytes holds no value at offset " + std::to_string(offset) + ".");
+        char line[80];
+        std::snprintf(line, sizeof line, "Reply of %zu bytes holds no value at offset %d.",
+                      queryResult.size(), offset);
+        report.line(line);
         throw CnsErrors::UNUSABLE_REPLY;
     }
 }

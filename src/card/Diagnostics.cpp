@@ -15,9 +15,9 @@ void toStandardError(void*, const std::string& line, int errorNumber) {
     toStream(&std::cerr, line, errorNumber);
 }
 
-void Reporter::systemError(const std::string& prefix) const {
+void Reporter::systemError(std::string prefix) const {
     const int error = errno;
-    sink(context, prefix + std::strerror(error), error);
+    sink(context, prefix.append(std::strerror(error)), error);
 }
 
 void reportLine(const std::string& line) {

@@ -26,7 +26,7 @@ public:
     void event(const std::string& text, int errorNumber) const { sink(context, text, errorNumber); }
     void line(const std::string& text) const { event(text, 0); }
     // `prefix` followed by strerror(errno); errno goes with the event.
-    void systemError(const std::string& prefix) const;
+    void systemError(std::string prefix) const;
 
 private:
     Sink sink = toStandardError;

@@ -1,7 +1,6 @@
 #include "cardtool/CardState.h"
 
 #include <algorithm>
-#include <initializer_list>
 
 #include "card/CnsResults.h"
 #include "cardtool/JsonText.h"
@@ -35,54 +34,71 @@ Value name(const std::string& text) {
 
 constexpr Field kHybridMode = {"hybrid_mode", "Hybrid mode"};
 
-// Runs one query; `query` returns one value for each field.
-template <typename Query>
-void readQuery(CardState& state, const WirelessCard& card, std::initializer_list<Field> fields,
-               Query&& query) {
-    const Outcome<Values> outcome = askCard(card, query);
-    std::size_t i = 0;
-    for (const Field& field : fields) {
-        state.push_back({field.key, field.label, std::nullopt, outcome.failure});
-        if (outcome.answered()) {
-            state.back().value = outcome.value->at(i++);
-        }
-    }
+// One query of the snapshot: its readings, and how it reads one value for
+// each of them.
+struct Query {
+    const Field* fields;
+    std::size_t count;
+    Values (*read)(WirelessCard& card);
+};
+
+constexpr Field kModemType = {"modem_type", "Modem type"};
+constexpr Field kModelName = {"model_name", "Model name"};
+constexpr Field kActivated = {"activated", "Activated"};
+constexpr Field kServiceIndication = {"service_indication", "Service indication"};
+constexpr Field kBandClass = {"band_class", "Band class"};
+constexpr Field kRoamingStatus = {"roaming_status", "Roaming status"};
+constexpr Field kHdrServiceState = {"hdr_service_state", "HDR service state"};
+constexpr Field kHdrRoamStatus = {"hdr_roam_status", "HDR roam status"};
+constexpr Field kHdrNotificationStatus = {"hdr_notification_status", "HDR notification status"};
+
+Values readSignal(WirelessCard& card) {
+    CnsResults::CnsQueryResultRSSI_Eclo_CDMA_HDR signal;
+    card.getRssiEcloForCDMAndHDR(signal);
+    return {signed16(signal.cdmaRssi), number(signal.cdmaEcio), signed16(signal.hdrRssi),
+            number(signal.hdrEcio)};
 }
+
+Values readNotificationStatus(WirelessCard& card) {
+    CnsResults::CndQueryResult_HDRMiscNoticationStatus status;
+    card.getHDRMiscNotificationStatus(status);
+    return {number(status.value)};
+}
+
+// In the order they are shown.
+const Query kQueries[] = {
+    {&kModemType, 1, [](WirelessCard& card) { return Values{number(card.getModemType())}; }},
+    {&kModelName, 1, [](WirelessCard& card) { return Values{name(card.getModemTypeName())}; }},
+    {&kActivated, 1,
+     [](WirelessCard& card) { return Values{flag(card.isModemActivated(), "yes", "no")}; }},
+    {&kServiceIndication, 1,
+     [](WirelessCard& card) { return Values{number(card.getServiceIndication())}; }},
+    {kSignalReadings, kSignalValues, readSignal},
+    {&kBandClass, 1, [](WirelessCard& card) { return Values{number(card.getBandClass())}; }},
+    {&kRoamingStatus, 1,
+     [](WirelessCard& card) { return Values{number(card.getRoamingStatus())}; }},
+    {&kHdrServiceState, 1,
+     [](WirelessCard& card) { return Values{number(card.getHDRServiceState())}; }},
+    {&kHdrRoamStatus, 1,
+     [](WirelessCard& card) { return Values{number(card.getHDRRoamStatus())}; }},
+    {&kHdrNotificationStatus, 1, readNotificationStatus},
+    {&kHybridMode, 1, [](WirelessCard& card) { return Values{hybridMode(card.getHybridMode())}; }},
+};
 
 }  // namespace
 
 CardState collectCardState(WirelessCard& card) {
     CardState state;
-    readQuery(state, card, {{"modem_type", "Modem type"}},
-              [&] { return Values{number(card.getModemType())}; });
-    readQuery(state, card, {{"model_name", "Model name"}},
-              [&] { return Values{name(card.getModemTypeName())}; });
-    readQuery(state, card, {{"activated", "Activated"}},
-              [&] { return Values{flag(card.isModemActivated(), "yes", "no")}; });
-    readQuery(state, card, {{"service_indication", "Service indication"}},
-              [&] { return Values{number(card.getServiceIndication())}; });
-    readQuery(state, card,
-              {kSignalReadings[0], kSignalReadings[1], kSignalReadings[2], kSignalReadings[3]},
-              [&] {
-                  CnsResults::CnsQueryResultRSSI_Eclo_CDMA_HDR signal;
-                  card.getRssiEcloForCDMAndHDR(signal);
-                  return Values{signed16(signal.cdmaRssi), number(signal.cdmaEcio),
-                                signed16(signal.hdrRssi), number(signal.hdrEcio)};
-              });
-    readQuery(state, card, {{"band_class", "Band class"}},
-              [&] { return Values{number(card.getBandClass())}; });
-    readQuery(state, card, {{"roaming_status", "Roaming status"}},
-              [&] { return Values{number(card.getRoamingStatus())}; });
-    readQuery(state, card, {{"hdr_service_state", "HDR service state"}},
-              [&] { return Values{number(card.getHDRServiceState())}; });
-    readQuery(state, card, {{"hdr_roam_status", "HDR roam status"}},
-              [&] { return Values{number(card.getHDRRoamStatus())}; });
-    readQuery(state, card, {{"hdr_notification_status", "HDR notification status"}}, [&] {
-        CnsResults::CndQueryResult_HDRMiscNoticationStatus status;
-        card.getHDRMiscNotificationStatus(status);
-        return Values{number(status.value)};
-    });
-    readQuery(state, card, {kHybridMode}, [&] { return Values{hybridMode(card.getHybridMode())}; });
+    for (const Query& query : kQueries) {
+        const Outcome<Values> outcome = askCard(card, [&] { return query.read(card); });
+        for (std::size_t i = 0; i < query.count; ++i) {
+            state.push_back(
+                {query.fields[i].key, query.fields[i].label, std::nullopt, outcome.failure});
+            if (outcome.answered()) {
+                state.back().value = outcome.value->at(i);
+            }
+        }
+    }
     return state;
 }
 

@@ -28,4 +28,15 @@ std::string failureReason(CnsErrors::ReturnErrors error) {
     return "error " + std::to_string(static_cast<int>(error));
 }
 
+std::string runQuery(const WirelessCard& card, void (*call)(void* context), void* context,
+                     std::optional<CnsErrors::ReturnErrors>& error) {
+    try {
+        call(context);
+    } catch (const CnsErrors::ReturnErrors& thrown) {
+        error = thrown;
+        return failureReason(thrown);
+    }
+    return card.lastReplyHeader().isError() ? kErrorReply : "";
+}
+
 }  // namespace CardTool

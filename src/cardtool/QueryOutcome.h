@@ -29,19 +29,28 @@ struct Outcome {
     std::optional<T> answer() const { return answered() ? value : std::nullopt; }
 };
 
+// Runs `call(context)`, which asks the card; returns why it failed, "" when
+// it was answered, and what the card threw in `error`.
+std::string runQuery(const WirelessCard& card, void (*call)(void* context), void* context,
+                     std::optional<CnsErrors::ReturnErrors>& error);
+
 // Runs `query`, one or more transactions of `card` returning a value.
 template <typename Query>
 auto askCard(const WirelessCard& card, Query&& query) -> Outcome<decltype(query())> {
-    Outcome<decltype(query())> outcome;
-    try {
-        outcome.value = query();
-        if (card.lastReplyHeader().isError()) {
-            outcome.failure = kErrorReply;
-        }
-    } catch (const CnsErrors::ReturnErrors& error) {
-        outcome.error = error;
-        outcome.failure = failureReason(error);
-    }
+    using Answer = Outcome<decltype(query())>;
+    struct Call {
+        Query& query;
+        Answer& outcome;
+    };
+    Answer outcome;
+    Call call{query, outcome};
+    outcome.failure = runQuery(
+        card,
+        [](void* context) {
+            Call& call = *static_cast<Call*>(context);
+            call.outcome.value = call.query();
+        },
+        &call, outcome.error);
     return outcome;
 }
 

@@ -51,26 +51,24 @@ int formatLine(long value, char (&line)[24]) {
 
 }  // namespace
 
-std::optional<std::vector<long>> readMetricsLines(const std::string& text) {
-    std::vector<long> values;
-    for (std::size_t start = 0; start < text.size();) {
+bool readMetricsLines(const std::string& text, long* values, std::size_t count) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < count; ++i) {
         const std::size_t end = text.find('\n', start);
         if (end == std::string::npos || end - start > 20) {
-            return std::nullopt;
+            return false;
         }
         const std::string line = text.substr(start, end + 1 - start);
-        char* parsedEnd = nullptr;
         errno = 0;
-        const long value = std::strtol(line.c_str(), &parsedEnd, 10);
+        values[i] = std::strtol(line.c_str(), nullptr, 10);
         char written[24];
-        formatLine(value, written);
+        formatLine(values[i], written);
         if (errno != 0 || line != written) {
-            return std::nullopt;
+            return false;
         }
-        values.push_back(value);
         start = end + 1;
     }
-    return values;
+    return start == text.size();
 }
 
 MetricsFile::~MetricsFile() {

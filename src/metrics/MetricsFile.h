@@ -6,14 +6,13 @@
 // reported on standard error and returned as false.
 #pragma once
 
-#include <optional>
+#include <cstddef>
 #include <string>
-#include <vector>
 
-// The values of `text` when it is lines as writeLine writes them (every
-// line a decimal integer, no sign but '-', no leading zero, then a
-// newline); none for anything else.
-std::optional<std::vector<long>> readMetricsLines(const std::string& text);
+// Reads `count` values from `text` when it is exactly `count` lines as
+// writeLine writes them (a decimal integer, no sign but '-', no leading
+// zero, then a newline); false for anything else.
+bool readMetricsLines(const std::string& text, long* values, std::size_t count);
 
 class MetricsFile {
 public:

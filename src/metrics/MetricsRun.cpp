@@ -27,11 +27,11 @@ int failRun() {
 }  // namespace
 
 std::optional<Lines> readRunLines(const std::string& text) {
-    const auto values = readMetricsLines(text);
-    if (!values || values->size() != 2 || !isShort(values->at(0)) || !isShort(values->at(1))) {
+    long values[2];
+    if (!readMetricsLines(text, values, 2) || !isShort(values[0]) || !isShort(values[1])) {
         return std::nullopt;
     }
-    return Lines{values->at(0), values->at(1)};
+    return Lines{values[0], values[1]};
 }
 
 int run() {

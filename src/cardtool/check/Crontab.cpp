@@ -27,15 +27,7 @@ constexpr Nickname kNicknames[] = {
     {"@hourly", kMinutesPerHour}, {"@daily", kMinutesPerDay}, {"@midnight", kMinutesPerDay}};
 
 using Minutes = std::bitset<kMinutesPerHour>;  // wide enough for the hours too
-
-std::vector<std::string> split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::istringstream stream(text);
-    for (std::string part; std::getline(stream, part, separator);) {
-        parts.push_back(part);
-    }
-    return parts;
-}
+using Day = std::bitset<kMinutesPerDay>;
 
 std::vector<std::string> words(const std::string& text) {
     std::istringstream stream(text);
@@ -83,65 +75,75 @@ bool addItem(const std::string& item, int size, Minutes& set) {
 // refuse the field.
 std::optional<Minutes> fieldValues(const std::string& field, int size) {
     Minutes set;
-    for (const std::string& item : split(field, ',')) {
-        if (!addItem(item, size, set)) {
+    for (std::size_t start = 0; start <= field.size();) {
+        const std::size_t comma = std::min(field.find(',', start), field.size());
+        if (!addItem(field.substr(start, comma - start), size, set)) {
             return std::nullopt;
         }
+        start = comma + 1;
     }
     return set;
 }
 
 // The minutes of the day the fields run at, when they name no days,
-// months or weekdays.
-std::vector<int> runsOfTheDay(const std::vector<std::string>& fields) {
+// months or weekdays; none otherwise.
+Day runsOfTheDay(const std::vector<std::string>& fields) {
     const auto minutes = fieldValues(fields[0], kMinutesPerHour);
     const auto hours = fieldValues(fields[1], kHoursPerDay);
     const bool everyDay = fields[2] == "*" && fields[3] == "*" && fields[4] == "*";
-    std::vector<int> runs;
-    for (int hour = 0; everyDay && minutes && hours && hour < kHoursPerDay; ++hour) {
-        for (int minute = 0;
-             hours->test(static_cast<std::size_t>(hour)) && minute < kMinutesPerHour; ++minute) {
-            if (minutes->test(static_cast<std::size_t>(minute))) {
-                runs.push_back(hour * kMinutesPerHour + minute);
-            }
-        }
+    Day runs;
+    for (std::size_t minute = 0; everyDay && minutes && hours && minute < runs.size(); ++minute) {
+        runs[minute] =
+            hours->test(minute / kMinutesPerHour) && minutes->test(minute % kMinutesPerHour);
     }
     return runs;
 }
 
+// "every minute", "every 5 minutes", "every hour", "every 2 days"
 std::string everyText(int minutes) {
-    const auto count = [](int n, const char* one, const char* many) {
-        return n == 1 ? std::string("every ") + one : "every " + std::to_string(n) + ' ' + many;
-    };
+    const char* unit = "minute";
     if (minutes % kMinutesPerDay == 0) {
-        return count(minutes / kMinutesPerDay, "day", "days");
+        unit = "day";
+        minutes /= kMinutesPerDay;
+    } else if (minutes % kMinutesPerHour == 0) {
+        unit = "hour";
+        minutes /= kMinutesPerHour;
     }
-    if (minutes % kMinutesPerHour == 0) {
-        return count(minutes / kMinutesPerHour, "hour", "hours");
-    }
-    return count(minutes, "minute", "minutes");
+    return minutes == 1 ? std::string("every ") + unit
+                        : "every " + std::to_string(minutes) + ' ' + unit + 's';
 }
 
 // Sets the entry's longest gap, and its text when the runs are evenly spaced.
 void readPeriod(const std::vector<std::string>& fields, ScheduleEntry& entry) {
+    int longest = 0;
+    int shortest = kMinutesPerDay;
     if (fields.size() == 1) {
         for (const Nickname& nickname : kNicknames) {
             if (fields[0] == nickname.name) {
-                entry.longestGap = std::chrono::minutes(nickname.everyMinutes);
-                entry.howOften = everyText(nickname.everyMinutes);
+                longest = shortest = nickname.everyMinutes;
             }
         }
-        return;
+    } else {
+        // Each gap between two runs, up to the first run of the next day.
+        const Day runs = runsOfTheDay(fields);
+        int first = -1;
+        int last = -1;
+        for (int minute = 0; runs.any() && (first < 0 || minute <= first + kMinutesPerDay);
+             ++minute) {
+            if (!runs.test(static_cast<std::size_t>(minute % kMinutesPerDay))) {
+                continue;
+            }
+            if (last >= 0) {
+                longest = std::max(longest, minute - last);
+                shortest = std::min(shortest, minute - last);
+            } else {
+                first = minute;
+            }
+            last = minute;
+        }
     }
-    const std::vector<int> runs = runsOfTheDay(fields);
-    if (runs.empty()) {
+    if (longest == 0) {
         return;
-    }
-    int longest = runs.front() + kMinutesPerDay - runs.back();
-    int shortest = longest;
-    for (std::size_t i = 1; i < runs.size(); ++i) {
-        longest = std::max(longest, runs[i] - runs[i - 1]);
-        shortest = std::min(shortest, runs[i] - runs[i - 1]);
     }
     entry.longestGap = std::chrono::minutes(longest);
     if (shortest == longest) {

@@ -19,15 +19,17 @@ constexpr long kSlackSeconds = 60;
 constexpr long kUnscheduledLimitSeconds = 600;
 constexpr std::size_t kShownBytes = 40;
 
+// "42 s", "60 min", "2 h", "3 days": the largest unit that shows at least 2.
 std::string duration(long seconds) {
-    if (seconds < 120) {
-        return std::to_string(seconds) + " s";
-    }
-    if (seconds < 2 * 3600) {
-        return std::to_string(seconds / 60) + " min";
-    }
-    if (seconds < 2 * 86400) {
-        return std::to_string(seconds / 3600) + " h";
+    constexpr struct {
+        long below;  // seconds
+        long unit;
+        const char* name;
+    } kUnits[] = {{120, 1, "s"}, {2 * 3600, 60, "min"}, {2 * 86400, 3600, "h"}};
+    for (const auto& unit : kUnits) {
+        if (seconds < unit.below) {
+            return std::to_string(seconds / unit.unit) + ' ' + unit.name;
+        }
     }
     return std::to_string(seconds / 86400) + " days";
 }

@@ -32,12 +32,9 @@ std::string failedQueryHint(const Outcome<std::string>& outcome) {
     }
 }
 
-// Runs `query` (one transaction that returns a value as text) and records
-// its outcome; "" when it failed.
-template <typename Query>
-std::string ask(WirelessCard& card, const char* label, CheckResult& result, Query&& query) {
-    const auto start = Clock::now();
-    const Outcome<std::string> outcome = askCard(card, query);
+// Records a query's outcome; its value, "" when it failed.
+std::string record(const char* label, const Outcome<std::string>& outcome, Clock::time_point start,
+                   CheckResult& result) {
     const std::string line = std::string(label) + ": ";
     if (outcome.answered()) {
         result.details.push_back(line + *outcome.value + " (" + replyTime(start) + ")");
@@ -51,6 +48,14 @@ std::string ask(WirelessCard& card, const char* label, CheckResult& result, Quer
         result.fail(failedQueryHint(outcome));
     }
     return outcome.answer().value_or("");
+}
+
+// Runs `query` (one transaction that returns a value as text) and records
+// its outcome.
+template <typename Query>
+std::string ask(WirelessCard& card, const char* label, CheckResult& result, Query&& query) {
+    const auto start = Clock::now();
+    return record(label, askCard(card, query), start, result);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 #include "cardtool/check/SystemFiles.h"
 
@@ -39,14 +38,17 @@ std::string nodeOf(const struct stat& port) {
 // after the index and so never reads as FLOCK.
 std::vector<long> flockHoldersIn(const std::string& locks, const std::string& node) {
     std::vector<long> pids;
-    std::istringstream lines(locks);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream words(line);
-        std::string index, type, mode, access, pid, lockedNode;
-        if (words >> index >> type >> mode >> access >> pid >> lockedNode && type == "FLOCK" &&
-            lockedNode == node) {
-            pids.push_back(std::atol(pid.c_str()));
+    for (std::size_t start = 0; start < locks.size();) {
+        const std::size_t end = std::min(locks.find('\n', start), locks.size());
+        char type[16];
+        char lockedNode[64];
+        long pid = 0;
+        if (std::sscanf(locks.substr(start, end - start).c_str(), "%*s %15s %*s %*s %ld %63s", type,
+                        &pid, lockedNode) == 3 &&
+            std::string(type) == "FLOCK" && lockedNode == node) {
+            pids.push_back(pid);
         }
+        start = end + 1;
     }
     return pids;
 }
