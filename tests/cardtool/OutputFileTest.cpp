@@ -79,6 +79,10 @@ struct Refusal {
     int reason;
 };
 
+void PrintTo(const Refusal& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class OutputRefusalTest : public OutputFileTest, public testing::WithParamInterface<Refusal> {};
 
 // Nothing is written through what stands at the path, and it stays.

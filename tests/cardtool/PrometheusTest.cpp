@@ -126,6 +126,10 @@ struct SecondsCase {
     const char* text;
 };
 
+void PrintTo(const SecondsCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PrometheusSecondsTest : public testing::TestWithParam<SecondsCase> {};
 
 TEST_P(PrometheusSecondsTest, ToTheMillisecond) {

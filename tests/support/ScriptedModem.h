@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -110,6 +111,11 @@ struct ScriptedCase {
     ExpositionChange change;
     int status;
 };
+
+// Test names show the case's name rather than its bytes.
+inline void PrintTo(const ScriptedCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // The scripted state without the HDR service state's answer.
 inline void muteHdrServiceState(SimulatedModem& modem) {
