@@ -87,7 +87,7 @@ private:
     const std::string portLabel;
 };
 
-const Reading* find(const CardState& state, const char* key) {
+const Reading* readingFor(const CardState& state, const char* key) {
     for (const Reading& reading : state) {
         if (std::strcmp(reading.key, key) == 0) {
             return &reading;
@@ -128,8 +128,8 @@ void addQueries(Exposition& exposition, const CardState& state) {
 
 // Only when both its queries were answered.
 void addModemInfo(Exposition& exposition, const CardState& state) {
-    const Reading* type = find(state, kTypeKey);
-    const Reading* model = find(state, kModelKey);
+    const Reading* type = readingFor(state, kTypeKey);
+    const Reading* model = readingFor(state, kModelKey);
     if (type == nullptr || model == nullptr || !type->value || !model->value) {
         return;
     }
