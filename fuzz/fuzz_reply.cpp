@@ -75,7 +75,7 @@ void checkLineSplit(const std::uint8_t* data, std::size_t size) {
     const auto choose = [&](std::size_t n) -> std::size_t {
         return next < size ? data[next++] % n : 0;
     };
-    const LineStream::Stream stream = LineStream::makeStream(choose, choose(16));
+    const FlakyLine::Stream stream = FlakyLine::makeStream(choose, choose(16));
     const LineStream::Split split = LineStream::split(stream.bytes, choose);
     checkThat(!split.overflowed);
     checkThat(split.frames == stream.wholeFrames);

@@ -6,9 +6,9 @@
 namespace CardTool {
 
 const char* const kUsage =
-    "Usage: quorvexcard [--device PATH] [--json] [--trace]\n"
-    "       quorvexcard [--device PATH] [--json] [--trace] --set-hybrid on|off\n"
-    "       quorvexcard [--device PATH] [--json] [--trace] --check\n"
+    "Usage: quorvexcard [--device PATH] [--json | --prometheus] [--trace] [--output PATH]\n"
+    "       quorvexcard [--device PATH] [--json] [--trace] [--output PATH] --set-hybrid on|off\n"
+    "       quorvexcard [--device PATH] [--json] [--trace] [--output PATH] --check\n"
     "       quorvexcard [--device PATH] [--json] [--trace] --watch [--interval SECONDS]\n"
     "                   [--count N]\n"
     "       quorvexcard --help\n"
@@ -19,6 +19,11 @@ const char* const kUsage =
     "  --device PATH        use this serial port instead of the one found in\n"
     "                       /proc/tty/driver/usbserial\n"
     "  --json               print one JSON object instead of labelled lines\n"
+    "  --prometheus         print the state as Prometheus metrics (text format\n"
+    "                       0.0.4), for node_exporter's textfile collector\n"
+    "  --output PATH        write the output to PATH instead of standard output,\n"
+    "                       whole or not at all (a new file renamed over PATH;\n"
+    "                       a symbolic link or other non-regular file is refused)\n"
     "  --set-hybrid on|off  set the HDR hybrid preference, then read the hybrid\n"
     "                       mode back and print it\n"
     "  --check              walk the probe's whole chain (driver list, port, modem,\n"
@@ -35,8 +40,8 @@ const char* const kUsage =
     "\n"
     "Exit status: 0 every query answered, 1 some query failed (or the setting\n"
     "did not take; with --watch: no sample answered), 2 usage error, 3 no modem\n"
-    "port found or it did not open. With --check: 0 every check ok, 1 warnings\n"
-    "only, 4 some check failed.\n";
+    "port found or it did not open, 5 the --output file could not be written.\n"
+    "With --check: 0 every check ok, 1 warnings only, 4 some check failed.\n";
 
 namespace {
 
@@ -94,6 +99,11 @@ std::string readInterval(const std::string& value, Options& options) {
     return {};
 }
 
+std::string readOutput(const std::string& value, Options& options) {
+    options.output = value;
+    return {};
+}
+
 std::string readCount(const std::string& value, Options& options) {
     const auto count = scaledDecimal(value, 0);
     if (!count || *count == 0) {
@@ -120,6 +130,8 @@ constexpr Option kOptions[] = {
     {"--watch", [](Options& o) { o.watch = true; }, nullptr, false},
     {"--interval", nullptr, readInterval, true},
     {"--count", nullptr, readCount, true},
+    {"--output", nullptr, readOutput, false},
+    {"--prometheus", [](Options& o) { o.prometheus = true; }, nullptr, false},
     {"--help", [](Options& o) { o.help = true; }, nullptr, false},
     {"-h", [](Options& o) { o.help = true; }, nullptr, false},
 };
@@ -148,6 +160,22 @@ std::string conflictOf(const Options& options, const std::string& watchValueGive
     return {};
 }
 
+// --prometheus is the card's state only, and --output takes one-shot outputs.
+std::string outputConflict(const Options& options) {
+    if (options.output && options.watch) {
+        return "--watch and --output do not go together";
+    }
+    const char* other = options.json               ? "--json"
+                        : options.check            ? "--check"
+                        : options.hybridPreference ? "--set-hybrid"
+                        : options.watch            ? "--watch"
+                                                   : nullptr;
+    if (options.prometheus && other != nullptr) {
+        return std::string("--prometheus and ") + other + " do not go together";
+    }
+    return {};
+}
+
 }  // namespace
 
 ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
@@ -172,6 +200,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
     }
     if (parsed.error.empty()) {
         parsed.error = conflictOf(parsed.options, watchValueGiven);
+    }
+    if (parsed.error.empty()) {
+        parsed.error = outputConflict(parsed.options);
     }
     return parsed;
 }

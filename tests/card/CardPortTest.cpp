@@ -56,7 +56,7 @@ TEST(FrameBufferTest, HandsOutExactlyTheWholeFramesOfAFlakyLine) {
         return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
     };
     for (int line = 0; line < 3000; ++line) {
-        const LineStream::Stream stream = LineStream::makeStream(choose, 1 + choose(12));
+        const FlakyLine::Stream stream = FlakyLine::makeStream(choose, 1 + choose(12));
         const LineStream::Split split = LineStream::split(stream.bytes, choose);
         ASSERT_FALSE(split.overflowed) << hex(stream.bytes);
         ASSERT_EQ(split.frames, stream.wholeFrames) << hex(stream.bytes);
