@@ -148,6 +148,29 @@ TEST_F(WatchTest, LogLinesSummaryAndCadence) {
     }
 }
 
+// Replies 300 ms late take much of a 0.5 s interval: the next sample still
+// starts 0.5 s after the previous one started, not after it ended.
+TEST_F(WatchTest, CadenceRunsFromEachSampleStart) {
+    modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR, {signalReply(90, 8, 80, 4).after(300ms)});
+    std::ostringstream out;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CardTool::run(
+                  {"--device", modem.devicePath(), "--watch", "--interval", "0.5", "--count", "4"},
+                  out, std::cerr),
+              0);
+    testing::internal::GetCapturedStderr();
+    std::vector<long long> starts;
+    for (const std::string& line : lines(out.str())) {
+        std::smatch time;
+        ASSERT_TRUE(std::regex_search(line, time, kTimestamp)) << line;
+        starts.push_back(epochMilliseconds(time.str()));
+    }
+    ASSERT_EQ(starts.size(), 4u);
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        EXPECT_NEAR(starts[i] - starts[i - 1], 500, 40) << "sample " << i + 1;
+    }
+}
+
 TEST_F(WatchTest, LongestIntervalIsTakenAndTheLastSampleWaitsForNone) {
     std::ostringstream out;
     testing::internal::CaptureStderr();
