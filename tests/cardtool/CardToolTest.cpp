@@ -55,11 +55,7 @@ protected:
         arguments.insert(arguments.begin(), {"--device", modem.devicePath()});
         const int openBefore = descriptorsOn(modem.devicePath());
         const termios before = portSettings();
-        std::ostringstream out, err;
-        testing::internal::CaptureStderr();
-        const int status = CardTool::run(arguments, out, err);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "not through the tool's err";
-        ToolRun result{status, out.str(), err.str()};
+        const ToolRun result = runTool(arguments);
         EXPECT_EQ(descriptorsOn(modem.devicePath()), openBefore) << "the port was left open";
         const termios after = portSettings();
         EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << "the port's settings changed";

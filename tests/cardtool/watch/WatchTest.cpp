@@ -28,6 +28,7 @@
 #include "sim/Sandbox.h"
 #include "sim/SimulatedModem.h"
 #include "support/Descriptors.h"
+#include "support/ToolRun.h"
 
 extern char** environ;
 
@@ -62,6 +63,19 @@ long long epochMilliseconds(const std::string& timestamp) {
     return static_cast<long long>(timegm(&parts)) * 1000 + std::stoi(timestamp.substr(20, 3));
 }
 
+// Each log line's start, in milliseconds since the epoch; the lines with T
+// for their time go to `withoutTime`.
+std::vector<long long> startsOf(const std::string& log, std::vector<std::string>& withoutTime) {
+    std::vector<long long> starts;
+    for (const std::string& line : lines(log)) {
+        std::smatch time;
+        EXPECT_TRUE(std::regex_search(line, time, kTimestamp)) << line;
+        starts.push_back(time.empty() ? 0 : epochMilliseconds(time.str()));
+        withoutTime.push_back(std::regex_replace(line, kTimestamp, "T"));
+    }
+    return starts;
+}
+
 class WatchTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -75,6 +89,16 @@ protected:
             {signalReply(90, 8, 80, 4), signalReply(91, 7, 82, 5), SimulatedModem::mute(),
              SimulatedModem::errorReply(OBJ_RSSI_ECIO_CDMA_HDR, {0, 50, 0, 50, 0, 50, 0, 50}),
              signalReply(88, 9, 79, 3)});
+    }
+
+    // The watch in process: `count` samples, `interval` apart.
+    ToolRun watchInProcess(const char* interval, const char* count, bool json = false) {
+        std::vector<std::string> arguments = {
+            "--device", modem.devicePath(), "--watch", "--interval", interval, "--count", count};
+        if (json) {
+            arguments.push_back("--json");
+        }
+        return runTool(arguments);
     }
 
     std::string header(const char* every = "0.1 s") const {
@@ -116,29 +140,15 @@ TEST_F(WatchTest, LogLinesSummaryAndCadence) {
     // starts when it ends, and the next one 0.1 s later: no catching up.
     const long long gaps[] = {100, 100, 1000, 100};
     for (const auto& c : cases) {
-        std::vector<std::string> arguments = {
-            "--device", modem.devicePath(), "--watch", "--interval", "0.1", "--count", "5"};
-        if (c.json) {
-            arguments.push_back("--json");
-        }
         const int openBefore = descriptorsOn(modem.devicePath());
-        std::ostringstream out;
-        testing::internal::CaptureStderr();
-        const int status = CardTool::run(arguments, out, std::cerr);
-        const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(status, 0);
+        const ToolRun tool = watchInProcess("0.1", "5", c.json);
+        EXPECT_EQ(tool.status, 0);
         EXPECT_EQ(descriptorsOn(modem.devicePath()), openBefore) << "the port was left open";
-        EXPECT_EQ(err, header() + "No data was returned by query.\n" +
-                           "4197 query data packet has an error associated with it.\n" + kSummary);
-
-        std::vector<long long> starts;
+        EXPECT_EQ(tool.err, header() + "No data was returned by query.\n" +
+                                "4197 query data packet has an error associated with it.\n" +
+                                kSummary);
         std::vector<std::string> withoutTime;
-        for (const std::string& line : lines(out.str())) {
-            std::smatch time;
-            ASSERT_TRUE(std::regex_search(line, time, kTimestamp)) << line;
-            starts.push_back(epochMilliseconds(time.str()));
-            withoutTime.push_back(std::regex_replace(line, kTimestamp, "T"));
-        }
+        const std::vector<long long> starts = startsOf(tool.out, withoutTime);
         EXPECT_EQ(withoutTime, c.lines);
         ASSERT_EQ(starts.size(), 5u);
         for (std::size_t i = 0; i < 4; ++i) {
@@ -152,19 +162,10 @@ TEST_F(WatchTest, LogLinesSummaryAndCadence) {
 // starts 0.5 s after the previous one started, not after it ended.
 TEST_F(WatchTest, CadenceRunsFromEachSampleStart) {
     modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR, {signalReply(90, 8, 80, 4).after(300ms)});
-    std::ostringstream out;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(CardTool::run(
-                  {"--device", modem.devicePath(), "--watch", "--interval", "0.5", "--count", "4"},
-                  out, std::cerr),
-              0);
-    testing::internal::GetCapturedStderr();
-    std::vector<long long> starts;
-    for (const std::string& line : lines(out.str())) {
-        std::smatch time;
-        ASSERT_TRUE(std::regex_search(line, time, kTimestamp)) << line;
-        starts.push_back(epochMilliseconds(time.str()));
-    }
+    const ToolRun tool = watchInProcess("0.5", "4");
+    EXPECT_EQ(tool.status, 0);
+    std::vector<std::string> withoutTime;
+    const std::vector<long long> starts = startsOf(tool.out, withoutTime);
     ASSERT_EQ(starts.size(), 4u);
     for (std::size_t i = 1; i < starts.size(); ++i) {
         EXPECT_NEAR(starts[i] - starts[i - 1], 500, 40) << "sample " << i + 1;
@@ -172,15 +173,9 @@ TEST_F(WatchTest, CadenceRunsFromEachSampleStart) {
 }
 
 TEST_F(WatchTest, LongestIntervalIsTakenAndTheLastSampleWaitsForNone) {
-    std::ostringstream out;
-    testing::internal::CaptureStderr();
     const auto start = Clock::now();
-    EXPECT_EQ(CardTool::run(
-                  {"--device", modem.devicePath(), "--watch", "--interval", "3600", "--count", "1"},
-                  out, std::cerr),
-              0);
+    EXPECT_EQ(watchInProcess("3600", "1").err.rfind(header("3600 s"), 0), 0u);
     EXPECT_LT(Clock::now() - start, 1500ms);
-    EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(header("3600 s"), 0), 0u);
 }
 
 TEST(WatchStatsTest, MeanOfADayOfSamplesDoesNotDrift) {
