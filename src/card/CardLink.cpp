@@ -27,6 +27,7 @@ constexpr std::chrono::seconds kWriteWait{1};
 constexpr std::size_t kReadSize = CardPort::FrameReader::kReadSize;
 constexpr LockWait kProbeLockWait = {std::chrono::seconds(1), std::chrono::seconds(1),
                                      std::chrono::milliseconds(0)};
+
 std::string unclosedFrameText(std::size_t size) {
     char line[64];
     std::snprintf(line, sizeof line, "Unusable reply of %zu bytes: no closing flag.", size);
