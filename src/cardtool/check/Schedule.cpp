@@ -31,6 +31,16 @@ void scanCrontab(const std::string& path, bool hasUserField, std::vector<Schedul
     }
 }
 
+// The daemons that read crontabs, by command name.
+bool isCronDaemon(const std::string& command) {
+    for (const char* daemon : kCronDaemons) {
+        if (command == daemon) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string crontabPlaces() {
@@ -50,15 +60,6 @@ std::vector<ScheduleEntry> findProbeSchedule() {
         scanCrontab(std::string(kCronDirectory) + "/" + name, true, found);
     }
     return found;
-}
-
-bool isCronDaemon(const std::string& command) {
-    for (const char* daemon : kCronDaemons) {
-        if (command == daemon) {
-            return true;
-        }
-    }
-    return false;
 }
 
 CronDaemon findCronDaemon() {

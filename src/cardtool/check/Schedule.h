@@ -17,9 +17,6 @@ std::string crontabPlaces();
 
 std::vector<ScheduleEntry> findProbeSchedule();
 
-// The daemons that read crontabs, by command name.
-bool isCronDaemon(const std::string& command);
-
 struct CronDaemon {
     long pid = 0;  // 0: none runs (that this user can see)
     std::string command;

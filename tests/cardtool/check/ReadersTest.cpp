@@ -1,12 +1,11 @@
 // The check's readers of system text, on text alone: crontab lines as cron
-// reads them, /proc/locks, /etc/passwd, the cron daemon's name, and the
-// JSON strings that carry such text.
+// reads them, /proc/locks, /etc/passwd, and the JSON strings that carry
+// such text.
 #include <gtest/gtest.h>
 
 #include "cardtool/JsonText.h"
 #include "cardtool/check/Crontab.h"
 #include "cardtool/check/PortHolders.h"
-#include "cardtool/check/Schedule.h"
 #include "cardtool/check/SystemFiles.h"
 
 namespace {
@@ -93,13 +92,6 @@ TEST(PasswdTest, NameOfTheUidFieldOnly) {
     EXPECT_EQ(userNameIn(passwd, 65534), "nobody");
     EXPECT_EQ(userNameIn(passwd, 65), "uid 65");
     EXPECT_EQ(userNameIn("", 0), "uid 0");
-}
-
-TEST(CronDaemonTest, ByCommandName) {
-    EXPECT_TRUE(isCronDaemon("crond"));
-    EXPECT_TRUE(isCronDaemon("cron"));
-    EXPECT_FALSE(isCronDaemon("crontab"));
-    EXPECT_FALSE(isCronDaemon("anacron"));
 }
 
 TEST(JsonTextTest, AnyBytesMakeAValidString) {
