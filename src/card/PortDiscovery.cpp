@@ -30,6 +30,16 @@ std::string findModemPortText(std::istream& driverList) {
     return {};
 }
 
+std::vector<std::string> findModemLines(std::istream& driverList) {
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(driverList, line);) {
+        if (line.find(kProductMarker) != std::string::npos) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
 std::string readModemPortText() {
     return readListedPort().portText;
 }

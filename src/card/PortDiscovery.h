@@ -8,6 +8,7 @@
 
 #include <istream>
 #include <string>
+#include <vector>
 
 namespace PortDiscovery {
 
@@ -19,6 +20,9 @@ constexpr const char* kProductMarker = "product:0028";
 // The port number text of the modem's control port, or "" when the list
 // holds no product-0028 line or that line is cut short.
 std::string findModemPortText(std::istream& driverList);
+
+// The modem's lines of the list, whole, in order.
+std::vector<std::string> findModemLines(std::istream& driverList);
 
 // findModemPortText on the kernel's list; "" when the list cannot be read.
 std::string readModemPortText();

@@ -1,18 +1,13 @@
 #include "cardtool/CardState.h"
 
 #include <algorithm>
-#include <initializer_list>
 
 #include "card/CnsResults.h"
+#include "cardtool/JsonText.h"
 
 namespace CardTool {
 
 namespace {
-
-struct Field {
-    const char* key;
-    const char* label;
-};
 
 using Values = std::vector<Value>;
 
@@ -34,112 +29,94 @@ Value hybridMode(bool on) {
 }
 
 Value name(const std::string& text) {
-    // The names come from the card's fixed table: nothing to escape.
-    return {text, '"' + text + '"'};
+    return {text, jsonString(text)};
 }
 
 constexpr Field kHybridMode = {"hybrid_mode", "Hybrid mode"};
 
-// Runs one query; `query` returns one value for each field. An error reply
-// carries no value worth showing: the query failed.
-template <typename Query>
-void readQuery(CardState& state, const WirelessCard& card, std::initializer_list<Field> fields,
-               Query&& query) {
-    Values values;
-    std::string failure;
-    try {
-        values = query();
-        if (card.lastReplyHeader().isError()) {
-            failure = kErrorReply;
-        }
-    } catch (const CnsErrors::ReturnErrors& error) {
-        failure = failureReason(error);
-    }
-    std::size_t i = 0;
-    for (const Field& field : fields) {
-        state.push_back({field.key, field.label, std::nullopt, failure});
-        if (failure.empty()) {
-            state.back().value = values.at(i++);
-        }
-    }
+// One query of the snapshot: its readings, and how it reads one value for
+// each of them.
+struct Query {
+    const Field* fields;
+    std::size_t count;
+    Values (*read)(WirelessCard& card);
+};
+
+constexpr Field kModemType = {"modem_type", "Modem type"};
+constexpr Field kModelName = {"model_name", "Model name"};
+constexpr Field kActivated = {"activated", "Activated"};
+constexpr Field kServiceIndication = {"service_indication", "Service indication"};
+constexpr Field kBandClass = {"band_class", "Band class"};
+constexpr Field kRoamingStatus = {"roaming_status", "Roaming status"};
+constexpr Field kHdrServiceState = {"hdr_service_state", "HDR service state"};
+constexpr Field kHdrRoamStatus = {"hdr_roam_status", "HDR roam status"};
+constexpr Field kHdrNotificationStatus = {"hdr_notification_status", "HDR notification status"};
+
+Values readSignal(WirelessCard& card) {
+    CnsResults::CnsQueryResultRSSI_Eclo_CDMA_HDR signal;
+    card.getRssiEcloForCDMAndHDR(signal);
+    return {signed16(signal.cdmaRssi), number(signal.cdmaEcio), signed16(signal.hdrRssi),
+            number(signal.hdrEcio)};
 }
+
+Values readNotificationStatus(WirelessCard& card) {
+    CnsResults::CndQueryResult_HDRMiscNoticationStatus status;
+    card.getHDRMiscNotificationStatus(status);
+    return {number(status.value)};
+}
+
+// In the order they are shown.
+const Query kQueries[] = {
+    {&kModemType, 1, [](WirelessCard& card) { return Values{number(card.getModemType())}; }},
+    {&kModelName, 1, [](WirelessCard& card) { return Values{name(card.getModemTypeName())}; }},
+    {&kActivated, 1,
+     [](WirelessCard& card) { return Values{flag(card.isModemActivated(), "yes", "no")}; }},
+    {&kServiceIndication, 1,
+     [](WirelessCard& card) { return Values{number(card.getServiceIndication())}; }},
+    {kSignalReadings, kSignalValues, readSignal},
+    {&kBandClass, 1, [](WirelessCard& card) { return Values{number(card.getBandClass())}; }},
+    {&kRoamingStatus, 1,
+     [](WirelessCard& card) { return Values{number(card.getRoamingStatus())}; }},
+    {&kHdrServiceState, 1,
+     [](WirelessCard& card) { return Values{number(card.getHDRServiceState())}; }},
+    {&kHdrRoamStatus, 1,
+     [](WirelessCard& card) { return Values{number(card.getHDRRoamStatus())}; }},
+    {&kHdrNotificationStatus, 1, readNotificationStatus},
+    {&kHybridMode, 1, [](WirelessCard& card) { return Values{hybridMode(card.getHybridMode())}; }},
+};
 
 }  // namespace
 
-std::string failureReason(CnsErrors::ReturnErrors error) {
-    switch (error) {
-        case CnsErrors::NO_DATA_RETURNED:
-            return "no reply within 1 second";
-        case CnsErrors::UNUSABLE_REPLY:
-            return "unusable reply";
-        case CnsErrors::CARD_NOT_OPEN:
-            return "port not open";
-        case CnsErrors::ERROR_OPENING_PORT:
-            return "port could not be opened";
-        case CnsErrors::PORT_BUSY:
-            return "port busy";
-    }
-    return "error " + std::to_string(static_cast<int>(error));
-}
-
 CardState collectCardState(WirelessCard& card) {
     CardState state;
-    readQuery(state, card, {{"modem_type", "Modem type"}},
-              [&] { return Values{number(card.getModemType())}; });
-    readQuery(state, card, {{"model_name", "Model name"}},
-              [&] { return Values{name(card.getModemTypeName())}; });
-    readQuery(state, card, {{"activated", "Activated"}},
-              [&] { return Values{flag(card.isModemActivated(), "yes", "no")}; });
-    readQuery(state, card, {{"service_indication", "Service indication"}},
-              [&] { return Values{number(card.getServiceIndication())}; });
-    readQuery(state, card,
-              {{"cdma_rssi", "CDMA RSSI"},
-               {"cdma_ecio", "CDMA Ec/Io"},
-               {"hdr_rssi", "HDR RSSI"},
-               {"hdr_ecio", "HDR Ec/Io"}},
-              [&] {
-                  CnsResults::CnsQueryResultRSSI_Eclo_CDMA_HDR signal;
-                  card.getRssiEcloForCDMAndHDR(signal);
-                  return Values{signed16(signal.cdmaRssi), number(signal.cdmaEcio),
-                                signed16(signal.hdrRssi), number(signal.hdrEcio)};
-              });
-    readQuery(state, card, {{"band_class", "Band class"}},
-              [&] { return Values{number(card.getBandClass())}; });
-    readQuery(state, card, {{"roaming_status", "Roaming status"}},
-              [&] { return Values{number(card.getRoamingStatus())}; });
-    readQuery(state, card, {{"hdr_service_state", "HDR service state"}},
-              [&] { return Values{number(card.getHDRServiceState())}; });
-    readQuery(state, card, {{"hdr_roam_status", "HDR roam status"}},
-              [&] { return Values{number(card.getHDRRoamStatus())}; });
-    readQuery(state, card, {{"hdr_notification_status", "HDR notification status"}}, [&] {
-        CnsResults::CndQueryResult_HDRMiscNoticationStatus status;
-        card.getHDRMiscNotificationStatus(status);
-        return Values{number(status.value)};
-    });
-    readQuery(state, card, {kHybridMode}, [&] { return Values{hybridMode(card.getHybridMode())}; });
+    for (const Query& query : kQueries) {
+        const Outcome<Values> outcome = askCard(card, [&] { return query.read(card); });
+        for (std::size_t i = 0; i < query.count; ++i) {
+            state.push_back(
+                {query.fields[i].key, query.fields[i].label, std::nullopt, outcome.failure});
+            if (outcome.answered()) {
+                state.back().value = outcome.value->at(i);
+            }
+        }
+    }
     return state;
 }
 
 std::string sendHybridPreference(WirelessCard& card, bool on) {
-    try {
-        card.setHDRHybridPreference(on);
-        if (card.lastReplyHeader().isError()) {
-            return kErrorReply;
-        }
-    } catch (const CnsErrors::ReturnErrors& error) {
-        return failureReason(error);
-    }
-    return {};
+    return askCard(card,
+                   [&] {
+                       card.setHDRHybridPreference(on);
+                       return true;
+                   })
+        .failure;
 }
 
 HybridMode readHybridMode(WirelessCard& card) {
-    HybridMode mode;
-    readQuery(mode.state, card, {kHybridMode}, [&] {
-        mode.on = card.getHybridMode();
-        return Values{hybridMode(*mode.on)};
-    });
-    if (!mode.state.front().value) {
-        mode.on.reset();  // an error reply's value is no mode
+    const Outcome<bool> outcome = askCard(card, [&] { return card.getHybridMode(); });
+    HybridMode mode{{{kHybridMode.key, kHybridMode.label, std::nullopt, outcome.failure}},
+                    outcome.answer()};
+    if (mode.on) {
+        mode.state.front().value = hybridMode(*mode.on);
     }
     return mode;
 }

@@ -2,12 +2,13 @@
 // the card's query returned it, or why that query failed.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "card/WirelessCard.h"
-#include "cns/CnsErrors.h"
+#include "cardtool/QueryOutcome.h"
 
 namespace CardTool {
 
@@ -26,6 +27,19 @@ struct Reading {
 
 using CardState = std::vector<Reading>;
 
+// A reading's key and label.
+struct Field {
+    const char* key;
+    const char* label;
+};
+
+// The four values of the RSSI and Ec/Io query, in the card's order.
+constexpr std::size_t kSignalValues = 4;
+constexpr Field kSignalReadings[kSignalValues] = {{"cdma_rssi", "CDMA RSSI"},
+                                                  {"cdma_ecio", "CDMA Ec/Io"},
+                                                  {"hdr_rssi", "HDR RSSI"},
+                                                  {"hdr_ecio", "HDR Ec/Io"}};
+
 // Every query in turn; a failed one leaves its readings without a value and
 // the others go on.
 CardState collectCardState(WirelessCard& card);
@@ -41,11 +55,5 @@ struct HybridMode {
 HybridMode readHybridMode(WirelessCard& card);
 
 bool everyQueryAnswered(const CardState& state);
-
-// Why a query whose reply carried the error bit failed.
-constexpr const char* kErrorReply = "the modem answered with an error";
-
-// "no reply within 1 second" and the like.
-std::string failureReason(CnsErrors::ReturnErrors error);
 
 }  // namespace CardTool

@@ -6,14 +6,14 @@
 #include "card/WirelessCard.h"
 #include "cardtool/CardState.h"
 #include "cardtool/CardToolOptions.h"
-#include "cardtool/Check.h"
-#include "cardtool/CheckReport.h"
 #include "cardtool/FrameTrace.h"
 #include "cardtool/OutputFile.h"
 #include "cardtool/PortGivenBack.h"
 #include "cardtool/PrometheusFormat.h"
 #include "cardtool/StateFormat.h"
-#include "cardtool/Watch.h"
+#include "cardtool/check/Check.h"
+#include "cardtool/check/CheckFormat.h"
+#include "cardtool/watch/Watch.h"
 #include "cns/CnsErrors.h"
 
 namespace CardTool {
@@ -127,6 +127,7 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
     }
     WirelessCard card;
     card.setLockWait(kToolLockWait);
+    card.reportTo({Diagnostics::toStream, &err});
     if (options.trace) {
         traceFrames(card, err);
     }

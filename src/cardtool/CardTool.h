@@ -16,7 +16,7 @@ constexpr int kNoPort = 3;
 constexpr int kOutputFailed = 5;  // --output: the file could not be written
 
 // Runs the tool on `arguments` (without the program name) and returns its
-// exit status. The card's own diagnostics go to standard error as usual.
+// exit status. The card's own diagnostics go to `err` as well.
 int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace CardTool

@@ -1,8 +1,7 @@
 #include "cardtool/CardToolOptions.h"
 
+#include <algorithm>
 #include <cstddef>
-
-#include "cardtool/Watch.h"
 
 namespace CardTool {
 
@@ -46,14 +45,119 @@ const char* const kUsage =
 
 namespace {
 
-std::optional<bool> onOrOff(const std::string& word) {
-    if (word == "on") {
-        return true;
+constexpr unsigned long long kShortestIntervalMs = 100;
+constexpr unsigned long long kLongestIntervalMs = 3600 * 1000;
+constexpr std::size_t kMostDigits = 9;  // in the whole part of a number
+
+// A plain decimal number with at most `places` decimals, scaled by
+// 10^places: "0.25" with 3 places is 250. None for anything else.
+std::optional<unsigned long long> scaledDecimal(const std::string& text, std::size_t places) {
+    const std::size_t point = std::min(text.find('.'), text.size());
+    const std::string whole = text.substr(0, point);
+    std::string decimals = point < text.size() ? text.substr(point + 1) : "";
+    const auto digitsOnly = [](const std::string& part) {
+        return std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (whole.empty() || whole.size() > kMostDigits || !digitsOnly(whole) ||
+        !digitsOnly(decimals) || decimals.size() > places ||
+        (point < text.size() && decimals.empty())) {
+        return std::nullopt;
     }
-    if (word == "off") {
-        return false;
+    decimals.resize(places, '0');
+    unsigned long long value = 0;
+    for (const char digit : whole + decimals) {
+        value = value * 10 + static_cast<unsigned>(digit - '0');
     }
-    return std::nullopt;
+    return value;
+}
+
+// Each stores its option in `options`; a value's reader returns "" or the
+// usage error.
+using Reader = std::string (*)(const std::string& value, Options& options);
+using Switch = void (*)(Options& options);
+
+std::string readDevice(const std::string& value, Options& options) {
+    options.device = value;
+    return {};
+}
+
+std::string readHybrid(const std::string& value, Options& options) {
+    if (value == "on" || value == "off") {
+        options.hybridPreference = value == "on";
+        return {};
+    }
+    return "--set-hybrid takes on or off, not '" + value + "'";
+}
+
+std::string readInterval(const std::string& value, Options& options) {
+    const auto ms = scaledDecimal(value, 3);
+    if (!ms || *ms < kShortestIntervalMs || *ms > kLongestIntervalMs) {
+        return "--interval takes seconds from 0.1 to 3600 (at most three decimals), not '" + value +
+               "'";
+    }
+    options.interval = std::chrono::milliseconds(*ms);
+    return {};
+}
+
+std::string readOutput(const std::string& value, Options& options) {
+    options.output = value;
+    return {};
+}
+
+std::string readCount(const std::string& value, Options& options) {
+    const auto count = scaledDecimal(value, 0);
+    if (!count || *count == 0) {
+        return "--count takes a whole number of samples from 1, not '" + value + "'";
+    }
+    options.count = static_cast<unsigned long>(*count);
+    return {};
+}
+
+// Every option: a switch, or one that takes a value. To add one, add its
+// field to Options, a row here and a line to kUsage.
+struct Option {
+    const char* name;
+    Switch set;
+    Reader read;
+    bool watchOnly = false;  // a value of --watch's
+};
+constexpr Option kOptions[] = {
+    {"--device", nullptr, readDevice, false},
+    {"--json", [](Options& o) { o.json = true; }, nullptr, false},
+    {"--trace", [](Options& o) { o.trace = true; }, nullptr, false},
+    {"--set-hybrid", nullptr, readHybrid, false},
+    {"--check", [](Options& o) { o.check = true; }, nullptr, false},
+    {"--watch", [](Options& o) { o.watch = true; }, nullptr, false},
+    {"--interval", nullptr, readInterval, true},
+    {"--count", nullptr, readCount, true},
+    {"--output", nullptr, readOutput, false},
+    {"--prometheus", [](Options& o) { o.prometheus = true; }, nullptr, false},
+    {"--help", [](Options& o) { o.help = true; }, nullptr, false},
+    {"-h", [](Options& o) { o.help = true; }, nullptr, false},
+};
+
+const Option* findOption(const std::string& name) {
+    for (const Option& option : kOptions) {
+        if (name == option.name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+// The modes that do not go together, in the order they are named.
+std::string conflictOf(const Options& options, const std::string& watchValueGiven) {
+    if (options.check && options.hybridPreference) {
+        return "--check and --set-hybrid do not go together";
+    }
+    if (!watchValueGiven.empty() && !options.watch) {
+        return "option " + watchValueGiven + " goes with --watch";
+    }
+    if (options.watch && (options.hybridPreference || options.check)) {
+        return std::string("--watch and ") + (options.check ? "--check" : "--set-hybrid") +
+               " do not go together";
+    }
+    return {};
 }
 
 // --prometheus is the card's state only, and --output takes one-shot outputs.
@@ -76,57 +180,29 @@ std::string outputConflict(const Options& options) {
 
 ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
     ParsedOptions parsed;
-    Options& options = parsed.options;
-    std::string watchValueGiven;  // --interval or --count, which need --watch
+    std::string watchValueGiven;  // the last of --interval or --count
     for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
         const std::string& argument = arguments[i];
-        const bool takesValue = argument == "--device" || argument == "--set-hybrid" ||
-                                argument == "--interval" || argument == "--count" ||
-                                argument == "--output";
-        if (takesValue && i + 1 == arguments.size()) {
+        const Option* const option = findOption(argument);
+        if (option == nullptr) {
+            parsed.error = argument.rfind('-', 0) == 0 ? "unknown option " + argument
+                                                       : "unexpected argument '" + argument + "'";
+        } else if (option->set != nullptr) {
+            option->set(parsed.options);
+        } else if (i + 1 == arguments.size()) {
             parsed.error = "option " + argument + " needs a value";
-        } else if (argument == "--device") {
-            options.device = arguments[++i];
-        } else if (argument == "--set-hybrid") {
-            const std::string& word = arguments[++i];
-            options.hybridPreference = onOrOff(word);
-            if (!options.hybridPreference) {
-                parsed.error = "--set-hybrid takes on or off, not '" + word + "'";
-            }
-        } else if (argument == "--check") {
-            options.check = true;
-        } else if (argument == "--watch") {
-            options.watch = true;
-        } else if (argument == "--interval" || argument == "--count") {
-            parsed.error = parseWatchValue(argument, arguments[++i], options);
-            watchValueGiven = argument;
-        } else if (argument == "--output") {
-            options.output = arguments[++i];
-        } else if (argument == "--prometheus") {
-            options.prometheus = true;
-        } else if (argument == "--json") {
-            options.json = true;
-        } else if (argument == "--trace") {
-            options.trace = true;
-        } else if (argument == "--help" || argument == "-h") {
-            options.help = true;
-        } else if (argument.rfind('-', 0) == 0) {
-            parsed.error = "unknown option " + argument;
         } else {
-            parsed.error = "unexpected argument '" + argument + "'";
+            parsed.error = option->read(arguments[++i], parsed.options);
+            if (option->watchOnly) {
+                watchValueGiven = argument;
+            }
         }
     }
-    if (parsed.error.empty() && options.check && options.hybridPreference) {
-        parsed.error = "--check and --set-hybrid do not go together";
-    } else if (parsed.error.empty() && !watchValueGiven.empty() && !options.watch) {
-        parsed.error = "option " + watchValueGiven + " goes with --watch";
-    } else if (parsed.error.empty() && options.watch &&
-               (options.hybridPreference || options.check)) {
-        parsed.error = std::string("--watch and ") + (options.check ? "--check" : "--set-hybrid") +
-                       " do not go together";
+    if (parsed.error.empty()) {
+        parsed.error = conflictOf(parsed.options, watchValueGiven);
     }
     if (parsed.error.empty()) {
-        parsed.error = outputConflict(options);
+        parsed.error = outputConflict(parsed.options);
     }
     return parsed;
 }

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "card/Diagnostics.h"
+
 namespace CardTool {
 
 namespace {
@@ -27,8 +29,7 @@ void showFrame(void* context, WirelessCard::FrameDirection direction, const unsi
         std::snprintf(pair, sizeof pair, " %02X", bytes[i]);
         line += pair;
     }
-    // One insertion, so that the line is not torn by the card's own messages.
-    *static_cast<std::ostream*>(context) << line + '\n' << std::flush;
+    Diagnostics::toStream(context, line, 0);
 }
 
 }  // namespace

@@ -2,17 +2,14 @@
 
 #include <algorithm>
 
+#include "cardtool/JsonText.h"
+
 namespace CardTool {
 
 namespace {
 
 // Wide enough for the longest label, "HDR notification status:".
 constexpr std::size_t kLabelWidth = 25;
-
-std::string quoted(const std::string& text) {
-    // Keys and failure reasons are fixed texts: nothing to escape.
-    return '"' + text + '"';
-}
 
 }  // namespace
 
@@ -31,10 +28,10 @@ std::string formatJson(const CardState& state) {
     std::string values;
     std::string errors;
     for (const Reading& reading : state) {
-        const std::string key = quoted(reading.key) + ": ";
+        const std::string key = jsonString(reading.key) + ": ";
         values += key + (reading.value ? reading.value->json : "null") + ", ";
         if (!reading.value) {
-            errors += (errors.empty() ? "" : ", ") + key + quoted(reading.failure);
+            errors += (errors.empty() ? "" : ", ") + key + jsonString(reading.failure);
         }
     }
     return "{" + values + "\"errors\": {" + errors + "}}\n";

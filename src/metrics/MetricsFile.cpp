@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "card/Diagnostics.h"
@@ -26,7 +27,32 @@ bool isPlainRegularFile(int fd) {
     return true;
 }
 
+// One line as the file holds it: "-75\n".
+int formatLine(long value, char (&line)[24]) {
+    return std::snprintf(line, sizeof line, "%ld\n", value);
+}
+
 }  // namespace
+
+bool readMetricsLines(const std::string& text, long* values, std::size_t count) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos || end - start > 20) {
+            return false;
+        }
+        const std::string line = text.substr(start, end + 1 - start);
+        errno = 0;
+        values[i] = std::strtol(line.c_str(), nullptr, 10);
+        char written[24];
+        formatLine(values[i], written);
+        if (errno != 0 || line != written) {
+            return false;
+        }
+        start = end + 1;
+    }
+    return start == text.size();
+}
 
 MetricsFile::~MetricsFile() {
     if (fd != -1) {
@@ -51,7 +77,7 @@ bool MetricsFile::open(const char* metricsPath) {
 
 bool MetricsFile::writeLine(long value) {
     char line[24];
-    const int length = std::snprintf(line, sizeof line, "%ld\n", value);
+    const int length = formatLine(value, line);
     if (!PlainFile::writeAll(fd, line, static_cast<std::size_t>(length))) {
         return fail("writing");
     }

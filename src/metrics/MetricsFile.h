@@ -6,6 +6,14 @@
 // reported on standard error and returned as false.
 #pragma once
 
+#include <cstddef>
+#include <string>
+
+// Reads `count` values from `text` when it is exactly `count` lines as
+// writeLine writes them (a decimal integer, no sign but '-', no leading
+// zero, then a newline); false for anything else.
+bool readMetricsLines(const std::string& text, long* values, std::size_t count);
+
 class MetricsFile {
 public:
     MetricsFile() = default;

@@ -1,6 +1,7 @@
 #include "metrics/MetricsRun.h"
 
 #include <iostream>
+#include <limits>
 
 #include "card/PortDiscovery.h"
 #include "card/WirelessCard.h"
@@ -13,9 +14,10 @@ namespace {
 
 constexpr int kNoModemStatus = 1;
 constexpr int kFailedRunStatus = 0;
-// Written in place of the RSSI and the roaming status when there is no modem.
-constexpr long kNoSignalLine = 1;
-constexpr long kNoRoamingLine = -1;
+
+bool isShort(long value) {
+    return value >= std::numeric_limits<short>::min() && value <= std::numeric_limits<short>::max();
+}
 
 int failRun() {
     std::cout << "1" << std::endl;
@@ -23,6 +25,14 @@ int failRun() {
 }
 
 }  // namespace
+
+std::optional<Lines> readRunLines(const std::string& text) {
+    long values[2];
+    if (!readMetricsLines(text, values, 2) || !isShort(values[0]) || !isShort(values[1])) {
+        return std::nullopt;
+    }
+    return Lines{values[0], values[1]};
+}
 
 int run() {
     WirelessCard card;

@@ -20,6 +20,7 @@
 #include "sim/SimulatedModem.h"
 #include "support/Bytes.h"
 #include "support/CardFixture.h"
+#include "support/Descriptors.h"
 #include "support/Errors.h"
 
 namespace {
@@ -82,75 +83,89 @@ TEST_F(WirelessCardTest, ValuesAsTheModemReportsThem) {
                           card.lastReply()));
 }
 
-// Every case is followed by a roaming query, answered 50 ms late: nothing
-// of the RSSI transaction may reach it.
-TEST_F(WirelessCardTest, RepliesReachOnlyTheRequestTheyAnswer) {
-    using Answer = SimulatedModem::Answer;
-    const Answer rssi75 = SimulatedModem::reply(OBJ_RSSI, value16(75));
-    const Bytes rssiFrame = rssi75.bytes();
-    const Answer roaming1 = SimulatedModem::reply(OBJ_ROAMING_STATUS, value16(1));
-    const std::string skippedRoaming =
-        "Skipped a frame of object 4103, operation 2, awaiting the reply for object 4097.\n";
-    const struct {
-        const char* name;
-        Answer rssi;
-        std::optional<CnsErrors::ReturnErrors> error;  // none: the RSSI is -75
-        std::string errors;
-        std::chrono::milliseconds roamingDelay = 50ms;
-    } cases[] = {
-        {"whole reply", rssi75, std::nullopt, ""},
-        {"reply at 0.6 s", rssi75.after(600ms), std::nullopt, ""},
-        {"reply in two pieces", rssi75.inPieces({10}, 300ms), std::nullopt, ""},
-        {"reply in three pieces, the last of 2 bytes", rssi75.inPieces({8, 16}, 100ms),
-         std::nullopt, ""},
-        {"a frame for another object first", roaming1.then(rssi75.after(50ms)), std::nullopt,
-         skippedRoaming},
-        {"the request echoed first", SimulatedModem::raw(getRequestFor(OBJ_RSSI)).then(rssi75),
-         std::nullopt,
-         "Skipped a frame of object 4097, operation 1, awaiting the reply for object 4097.\n"},
-        {"a stray byte before the flag", SimulatedModem::raw({0x55}).then(rssi75), std::nullopt,
+struct ReplyCase {
+    const char* name;
+    SimulatedModem::Answer rssi;
+    std::optional<CnsErrors::ReturnErrors> error;  // none: the RSSI is -75
+    std::string errors;
+    std::chrono::milliseconds roamingDelay = 50ms;
+};
+
+void PrintTo(const ReplyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const SimulatedModem::Answer kRssi75 = SimulatedModem::reply(OBJ_RSSI, value16(75));
+const Bytes kRssiFrame = kRssi75.bytes();
+
+std::vector<ReplyCase> replyCases() {
+    const auto skipped = [](int object, int operation, int awaited) {
+        return "Skipped a frame of object " + std::to_string(object) + ", operation " +
+               std::to_string(operation) + ", awaiting the reply for object " +
+               std::to_string(awaited) + ".\n";
+    };
+    const auto roaming1 = SimulatedModem::reply(OBJ_ROAMING_STATUS, value16(1));
+    return {
+        {"whole_reply", kRssi75, std::nullopt, ""},
+        {"reply_at_0_6_s", kRssi75.after(600ms), std::nullopt, ""},
+        {"reply_in_two_pieces", kRssi75.inPieces({10}, 300ms), std::nullopt, ""},
+        {"three_pieces_the_last_of_2_bytes", kRssi75.inPieces({8, 16}, 100ms), std::nullopt, ""},
+        {"a_frame_for_another_object_first", roaming1.then(kRssi75.after(50ms)), std::nullopt,
+         skipped(4103, 2, 4097)},
+        {"the_request_echoed_first", SimulatedModem::raw(getRequestFor(OBJ_RSSI)).then(kRssi75),
+         std::nullopt, skipped(4097, 1, 4097)},
+        {"a_stray_byte_before_the_flag", SimulatedModem::raw({0x55}).then(kRssi75), std::nullopt,
          ""},
-        {"a second frame after the reply",
-         rssi75.then(SimulatedModem::reply(OBJ_RSSI, value16(11)).after(30ms)), std::nullopt,
-         "Skipped a frame of object 4097, operation 2, awaiting the reply for object 4103.\n"},
-        {"error reply", SimulatedModem::errorReply(OBJ_RSSI, value16(75)), std::nullopt,
+        {"a_second_frame_after_the_reply",
+         kRssi75.then(SimulatedModem::reply(OBJ_RSSI, value16(11)).after(30ms)), std::nullopt,
+         skipped(4097, 2, 4103)},
+        {"error_reply", SimulatedModem::errorReply(OBJ_RSSI, value16(75)), std::nullopt,
          "4097 query data packet has an error associated with it.\n"},
         {"mute", SimulatedModem::mute(), CnsErrors::NO_DATA_RETURNED,
          "No data was returned by query.\n"},
-        {"reply at 1.3 s, during the next wait", rssi75.after(1300ms), CnsErrors::NO_DATA_RETURNED,
-         "No data was returned by query.\n"
-         "Skipped a frame of object 4097, operation 2, awaiting the reply for object 4103.\n",
-         500ms},
-        {"a parameter of one byte", SimulatedModem::reply(OBJ_RSSI, {0x4B}),
+        {"reply_at_1_3_s_during_the_next_wait", kRssi75.after(1300ms), CnsErrors::NO_DATA_RETURNED,
+         "No data was returned by query.\n" + skipped(4097, 2, 4103), 500ms},
+        {"a_parameter_of_one_byte", SimulatedModem::reply(OBJ_RSSI, {0x4B}),
          CnsErrors::UNUSABLE_REPLY, "Reply of 17 bytes holds no value at offset 15.\n"},
-        {"no parameter", SimulatedModem::reply(OBJ_RSSI, {}), CnsErrors::UNUSABLE_REPLY,
+        {"no_parameter", SimulatedModem::reply(OBJ_RSSI, {}), CnsErrors::UNUSABLE_REPLY,
          "Reply of 16 bytes holds no value at offset 15.\n"},
-        {"only 3 bytes", SimulatedModem::raw(Bytes(rssiFrame.begin(), rssiFrame.begin() + 3)),
+        {"only_3_bytes", SimulatedModem::raw(Bytes(kRssiFrame.begin(), kRssiFrame.begin() + 3)),
          CnsErrors::UNUSABLE_REPLY, "Unusable reply of 3 bytes: no closing flag.\n"},
-        {"torn right after an escape byte, and nothing after",
-         SimulatedModem::raw(concat(Bytes(rssiFrame.begin(), rssiFrame.end() - 1), {0x7D, 0x7E})),
+        {"torn_right_after_an_escape_byte_and_nothing_after",
+         SimulatedModem::raw(concat(Bytes(kRssiFrame.begin(), kRssiFrame.end() - 1), {0x7D, 0x7E})),
          CnsErrors::UNUSABLE_REPLY,
          "Dropped a torn frame of 18 bytes.\nUnusable reply of 1 bytes: no closing flag.\n"},
     };
-    for (const auto& c : cases) {
-        modem.answer(OBJ_RSSI, c.rssi);
-        modem.answer(OBJ_ROAMING_STATUS, roaming1.after(c.roamingDelay));
-        short rssi = 0;
-        unsigned short roaming = 0;
-        std::string errors;
-        const auto start = Clock::now();
-        EXPECT_EQ(run([&] { rssi = card.getRssi(); }, errors), c.error) << c.name;
-        EXPECT_LE(Clock::now() - start, 1100ms) << c.name;
-        std::string roamingErrors;
-        EXPECT_EQ(run([&] { roaming = card.getRoamingStatus(); }, roamingErrors), std::nullopt)
-            << c.name;
-        EXPECT_EQ(errors + roamingErrors, c.errors) << c.name;
-        EXPECT_EQ(roaming, 1) << c.name;
-        if (!c.error) {
-            EXPECT_EQ(rssi, -75) << c.name;
-        }
+}
+
+class RepliesTest : public CardOnSimulatedModem, public testing::WithParamInterface<ReplyCase> {};
+
+// Each case is followed by a roaming query, answered 50 ms late: nothing of
+// the RSSI transaction may reach it.
+TEST_P(RepliesTest, ReachOnlyTheRequestTheyAnswer) {
+    const ReplyCase& c = GetParam();
+    modem.answer(OBJ_RSSI, c.rssi);
+    modem.answer(OBJ_ROAMING_STATUS,
+                 SimulatedModem::reply(OBJ_ROAMING_STATUS, value16(1)).after(c.roamingDelay));
+    short rssi = 0;
+    unsigned short roaming = 0;
+    std::string errors;
+    const auto start = Clock::now();
+    EXPECT_EQ(run([&] { rssi = card.getRssi(); }, errors), c.error);
+    EXPECT_LE(Clock::now() - start, 1100ms);
+    std::string roamingErrors;
+    EXPECT_EQ(run([&] { roaming = card.getRoamingStatus(); }, roamingErrors), std::nullopt);
+    EXPECT_EQ(errors + roamingErrors, c.errors);
+    EXPECT_EQ(roaming, 1);
+    if (!c.error) {
+        EXPECT_EQ(rssi, -75);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Replies, RepliesTest, testing::ValuesIn(replyCases()),
+                         [](const testing::TestParamInfo<ReplyCase>& info) {
+                             return info.param.name;
+                         });
 
 TEST_F(WirelessCardTest, ErrorReplyObjectIsPrintedAsSigned16Bit) {
     modem.answer(0x8001, SimulatedModem::errorReply(0x8001, value16(0)));
@@ -210,21 +225,34 @@ TEST_F(WirelessCardTest, ClosedCardRefusesTransactions) {
     EXPECT_TRUE(modem.requests().empty());
 }
 
+TEST_F(WirelessCardTest, OpeningAgainClosesThePortItHad) {
+    const int open = descriptorsOn(modem.devicePath());
+    ASSERT_NO_THROW(card.openCard(modem.devicePath().c_str()));
+    EXPECT_EQ(descriptorsOn(modem.devicePath()), open);
+}
+
+// The card's diagnostics reach the sink it is given, with errno.
+void collect(void* context, const std::string& line, int errorNumber) {
+    *static_cast<std::string*>(context) += line + " [" + std::to_string(errorNumber) + "]\n";
+}
+
 TEST(WirelessCardOpenTest, OnlyATerminalOpens) {
     const std::string file = testing::TempDir() + "quorvex_not_a_port";
     { std::ofstream(file) << "keep"; }
     const struct {
         std::string path;
         const char* reason;
-    } cases[] = {{"/nonexistent/ttyUSB7", "No such file or directory"},
-                 {file, "Inappropriate ioctl for device"},
-                 {"/dev/null", "Inappropriate ioctl for device"}};
+        int errorNumber;
+    } cases[] = {{"/nonexistent/ttyUSB7", "No such file or directory", ENOENT},
+                 {file, "Inappropriate ioctl for device", ENOTTY},
+                 {"/dev/null", "Inappropriate ioctl for device", ENOTTY}};
     for (const auto& c : cases) {
         WirelessCard card;
-        testing::internal::CaptureStderr();
+        std::string events;
+        card.reportTo({collect, &events});
         const auto error = thrownError([&] { card.openCard(c.path.c_str()); });
-        EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  "Error opening port " + c.path + ": -1" + c.reason + "\n");
+        EXPECT_EQ(events, "Error opening port " + c.path + ": -1" + c.reason + " [" +
+                              std::to_string(c.errorNumber) + "]\n");
         EXPECT_EQ(error, CnsErrors::ERROR_OPENING_PORT) << c.path;
         EXPECT_FALSE(card.isOpen()) << c.path;
     }

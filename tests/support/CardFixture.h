@@ -28,12 +28,16 @@ protected:
         }
     }
 
-    // Runs `call`, returning what it threw and what it wrote on standard error.
+    // Runs `call`, returning what it threw and the card's diagnostic lines.
     template <typename Call>
-    std::optional<CnsErrors::ReturnErrors> run(Call&& call, std::string& stderrText) {
-        testing::internal::CaptureStderr();
+    std::optional<CnsErrors::ReturnErrors> run(Call&& call, std::string& diagnostics) {
+        diagnostics.clear();
+        card.reportTo({[](void* text, const std::string& line, int) {
+                           *static_cast<std::string*>(text) += line + '\n';
+                       },
+                       &diagnostics});
         const auto error = thrownError(call);
-        stderrText = testing::internal::GetCapturedStderr();
+        card.reportTo({});
         return error;
     }
 

@@ -18,8 +18,9 @@ struct ToolRun {
 };
 
 inline ToolRun runTool(const std::vector<std::string>& arguments) {
-    std::ostringstream out;
+    std::ostringstream out, err;
     testing::internal::CaptureStderr();
-    const int status = CardTool::run(arguments, out, std::cerr);
-    return {status, out.str(), testing::internal::GetCapturedStderr()};
+    const int status = CardTool::run(arguments, out, err);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "not through the tool's err";
+    return {status, out.str(), err.str()};
 }

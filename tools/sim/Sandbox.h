@@ -32,8 +32,8 @@ public:
     void setDriverList(const std::string& text);
     // `name` (e.g. "ttyUSB1") appears in /dev and leads to `path`.
     void addDevice(const std::string& name, const std::string& path);
-    // The crontab places (/etc/crontabs, /etc/crontab, /etc/cron.d,
-    // /var/spool/cron) show only the files added here, none after
+    // The crontab places (/etc/crontabs, /etc/cron, /etc/crontab,
+    // /etc/cron.d, /var/spool/cron) show only the files added here, none after
     // hideCrontabs alone. `path` is the one the command sees.
     void hideCrontabs();
     void addCrontab(const std::string& path, const std::string& text);

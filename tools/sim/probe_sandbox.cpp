@@ -14,8 +14,8 @@
 // directory only root may read, as the kernel's), and without it the list
 // does not exist. COMMAND runs as user and group ID when given. As root only the
 // mount namespace is new; otherwise a user namespace maps the caller to root
-// first. With CRON, the crontab places (/etc/crontabs, /etc/crontab,
-// /etc/cron.d, /var/spool/cron) hold only what CRON holds under the same
+// first. With CRON, the crontab places (/etc/crontabs, /etc/cron,
+// /etc/crontab, /etc/cron.d, /var/spool/cron) hold only what CRON holds under the same
 // paths: /etc and /var become overlays whose upper layers live in the
 // namespace. Exits 125,
 // with the failed step on standard error, when the sandbox cannot be built.
@@ -100,7 +100,8 @@ void showOnlyCrontabs(const std::string& root, const std::string& crontabs) {
               "mount overlay on /" + top);
     }
     std::error_code error;
-    for (const char* place : {"/etc/crontabs", "/etc/crontab", "/etc/cron.d", "/var/spool/cron"}) {
+    for (const char* place :
+         {"/etc/crontabs", "/etc/cron", "/etc/crontab", "/etc/cron.d", "/var/spool/cron"}) {
         std::filesystem::remove_all(place, error);
         errno = error.value();
         check(!error, std::string("remove ") + place);

@@ -1,0 +1,42 @@
+#include "cardtool/QueryOutcome.h"
+
+namespace CardTool {
+
+namespace {
+
+// "1 second", "2 seconds"
+std::string secondsText(std::chrono::seconds wait) {
+    const long count = static_cast<long>(wait.count());
+    return std::to_string(count) + (count == 1 ? " second" : " seconds");
+}
+
+}  // namespace
+
+std::string failureReason(CnsErrors::ReturnErrors error) {
+    switch (error) {
+        case CnsErrors::NO_DATA_RETURNED:
+            return "no reply within " + secondsText(WirelessCard::kReplyWait);
+        case CnsErrors::UNUSABLE_REPLY:
+            return "unusable reply";
+        case CnsErrors::CARD_NOT_OPEN:
+            return "port not open";
+        case CnsErrors::ERROR_OPENING_PORT:
+            return "port could not be opened";
+        case CnsErrors::PORT_BUSY:
+            return "port busy";
+    }
+    return "error " + std::to_string(static_cast<int>(error));
+}
+
+std::string runQuery(const WirelessCard& card, void (*call)(void* context), void* context,
+                     std::optional<CnsErrors::ReturnErrors>& error) {
+    try {
+        call(context);
+    } catch (const CnsErrors::ReturnErrors& thrown) {
+        error = thrown;
+        return failureReason(thrown);
+    }
+    return card.lastReplyHeader().isError() ? kErrorReply : "";
+}
+
+}  // namespace CardTool

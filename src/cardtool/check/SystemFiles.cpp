@@ -1,0 +1,123 @@
+#include "cardtool/check/SystemFiles.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+namespace CardTool {
+
+namespace {
+
+constexpr std::size_t kLimit = 65536;
+
+}  // namespace
+
+FileText readSystemFile(const std::string& path, bool followLink) {
+    FileText file;
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
+    const int fd = ::open(path.c_str(), flags);
+    if (fd == -1) {
+        file.errorNumber = errno;
+        file.error = std::strerror(errno);
+        return file;
+    }
+    char buffer[4096];
+    while (file.text.size() < kLimit) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count == -1 && errno == EINTR) {
+            continue;
+        }
+        if (count == -1) {
+            file.errorNumber = errno;
+            file.error = std::strerror(errno);
+        }
+        if (count <= 0) {
+            break;
+        }
+        file.text.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(fd);
+    if (file.text.size() > kLimit) {
+        file.text.resize(kLimit);
+    }
+    return file;
+}
+
+std::vector<std::string> directoryNames(const std::string& directory) {
+    std::vector<std::string> names;
+    DIR* const stream = ::opendir(directory.c_str());
+    if (stream == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    }
+    ::closedir(stream);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<long> processIds() {
+    std::vector<long> pids;
+    for (const std::string& name : directoryNames("/proc")) {
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str(), &end, 10);
+        if (*end == '\0' && pid > 0) {
+            pids.push_back(pid);
+        }
+    }
+    return pids;
+}
+
+std::string commandOf(long pid) {
+    std::string command = readSystemFile("/proc/" + std::to_string(pid) + "/comm").text;
+    if (!command.empty() && command.back() == '\n') {
+        command.pop_back();
+    }
+    return command.empty() ? "?" : command;
+}
+
+std::string userNameIn(const std::string& passwd, uid_t uid) {
+    std::istringstream users(passwd);
+    const std::string id = ':' + std::to_string(uid) + ':';
+    for (std::string line; std::getline(users, line);) {
+        const std::size_t nameEnd = line.find(':');
+        const std::size_t uidStart =
+            nameEnd == std::string::npos ? std::string::npos : line.find(':', nameEnd + 1);
+        if (uidStart != std::string::npos && line.compare(uidStart, id.size(), id) == 0) {
+            return line.substr(0, nameEnd);
+        }
+    }
+    return "uid " + std::to_string(uid);
+}
+
+const char* fileKind(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return "a regular file";
+    }
+    if (S_ISDIR(mode)) {
+        return "a directory";
+    }
+    if (S_ISLNK(mode)) {
+        return "a symbolic link";
+    }
+    if (S_ISCHR(mode)) {
+        return "a character device";
+    }
+    if (S_ISBLK(mode)) {
+        return "a block device";
+    }
+    return S_ISFIFO(mode) ? "a FIFO" : "a socket";
+}
+
+}  // namespace CardTool

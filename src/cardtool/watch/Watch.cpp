@@ -1,0 +1,131 @@
+#include "cardtool/watch/Watch.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+#include <memory>
+
+#include "card/CnsResults.h"
+#include "cardtool/CardTool.h"
+#include "cardtool/QueryOutcome.h"
+#include "cardtool/watch/StopSignals.h"
+#include "cardtool/watch/WatchLog.h"
+#include "cardtool/watch/WatchScreen.h"
+
+namespace CardTool {
+
+namespace {
+
+using Clock = StopSignals::Clock;
+using std::chrono::milliseconds;
+
+// "2026-12-08T14:03:07.250Z"
+std::string utcNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    tm parts{};
+    ::gmtime_r(&now.tv_sec, &parts);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &parts);
+    char text[48];
+    std::snprintf(text, sizeof text, "%s.%03ldZ", date, now.tv_nsec / 1000000);
+    return text;
+}
+
+SignalSample takeSample(WirelessCard& card) {
+    SignalSample sample{utcNow(), {}, {}};
+    const auto outcome = askCard(card, [&] {
+        CnsResults::CnsQueryResultRSSI_Eclo_CDMA_HDR signal;
+        card.getRssiEcloForCDMAndHDR(signal);
+        // RSSI values are 16-bit two's complement; Ec/Io as the card reports it.
+        return std::array<int, kSignalValues>{static_cast<short>(signal.cdmaRssi), signal.cdmaEcio,
+                                              static_cast<short>(signal.hdrRssi), signal.hdrEcio};
+    });
+    sample.failure = outcome.failure;
+    if (outcome.answered()) {
+        sample.values = *outcome.value;
+    }
+    return sample;
+}
+
+// The value's text, or "unknown (<reason>)".
+template <typename T>
+std::string shown(const Outcome<T>& outcome, std::string text) {
+    return outcome.answered() ? text : "unknown (" + outcome.failure + ")";
+}
+
+WatchStart readStart(WirelessCard& card, const Options& options) {
+    const auto model = askCard(card, [&] { return std::string(card.getModemTypeName()); });
+    const auto hybrid = askCard(card, [&] { return card.getHybridMode(); });
+    return {card.portPath(), shown(model, model.value.value_or("")),
+            shown(hybrid, hybrid.value.value_or(false) ? "on" : "off"), options.interval};
+}
+
+// The card's diagnostics go to the watch's output while it runs.
+class NotesToOutput {
+public:
+    NotesToOutput(WirelessCard& card, WatchOutput& output) : card(card), before(card.reporter()) {
+        card.reportTo({note, &output});
+    }
+    ~NotesToOutput() { card.reportTo(before); }
+    NotesToOutput(const NotesToOutput&) = delete;
+    NotesToOutput& operator=(const NotesToOutput&) = delete;
+
+private:
+    static void note(void* output, const std::string& line, int) {
+        static_cast<WatchOutput*>(output)->note(line);
+    }
+
+    WirelessCard& card;
+    const Diagnostics::Reporter before;
+};
+
+bool writesToTerminal(const std::ostream& out) {
+    return out.rdbuf() == std::cout.rdbuf() && ::isatty(STDOUT_FILENO) == 1;
+}
+
+}  // namespace
+
+int watch(WirelessCard& card, const Options& options, std::ostream& out, std::ostream& err) {
+    const StopSignals stop;
+    const std::unique_ptr<WatchOutput> output = options.json || !writesToTerminal(out)
+                                                    ? makeWatchLog(out, err, options.json)
+                                                    : makeWatchScreen(out, err);
+    const NotesToOutput notes(card, *output);
+    output->start(readStart(card, options));
+    SignalStats stats;
+    const Clock::time_point first = Clock::now();
+    Clock::time_point next = first;
+    while (options.count == 0 || stats.taken() < options.count) {
+        stop.waitUntil(next);
+        if (stop.requested()) {
+            break;
+        }
+        const Clock::time_point start = Clock::now();
+        const SignalSample sample = takeSample(card);
+        stats.add(sample);
+        output->sample(sample, stats, std::chrono::duration_cast<milliseconds>(start - first));
+        if (!out) {
+            // A closed pipe (| head) ends the watch quietly.
+            if (errno != EPIPE) {
+                err << "quorvexcard: writing the output failed: " << std::strerror(errno)
+                    << std::endl;
+                return kQueryFailed;
+            }
+            return stats.answered > 0 ? kAllAnswered : kQueryFailed;
+        }
+        // The cadence runs from the sample's start, so that a late wake-up
+        // is never followed by a short gap; an overrun delays the next start
+        // to now and is never made up for.
+        next = std::max(start + options.interval, Clock::now());
+    }
+    output->finish(stats, std::chrono::duration_cast<milliseconds>(Clock::now() - first));
+    return stats.answered > 0 ? kAllAnswered : kQueryFailed;
+}
+
+}  // namespace CardTool

@@ -1,0 +1,82 @@
+#include "cardtool/watch/WatchLog.h"
+
+#include "card/Diagnostics.h"
+#include "cardtool/StateFormat.h"
+
+namespace CardTool {
+
+namespace {
+
+// The sample as the tool's readings, so that its JSON is the tool's JSON.
+CardState asReadings(const SignalSample& sample) {
+    CardState state;
+    for (std::size_t i = 0; i < kSignalValues; ++i) {
+        const std::string value = std::to_string(sample.values[i]);
+        state.push_back(
+            {kSignalFields[i].reading.key, kSignalFields[i].reading.label,
+             sample.failure.empty() ? std::optional<Value>({value, value}) : std::nullopt,
+             sample.failure});
+    }
+    return state;
+}
+
+std::string plainLine(const SignalSample& sample) {
+    std::string line = sample.time;
+    if (!sample.failure.empty()) {
+        return line + " error=\"" + sample.failure + "\"\n";
+    }
+    for (std::size_t i = 0; i < kSignalValues; ++i) {
+        line += std::string(" ") + kSignalFields[i].reading.key + '=' +
+                std::to_string(sample.values[i]);
+    }
+    return line + '\n';
+}
+
+std::string jsonLine(const SignalSample& sample) {
+    // formatJson gives "{...}\n": the time goes first inside it.
+    return "{\"time\": \"" + sample.time + "\", " + formatJson(asReadings(sample)).substr(1);
+}
+
+class WatchLog : public WatchOutput {
+public:
+    WatchLog(std::ostream& out, std::ostream& err, bool json) : out(out), err(err), json(json) {}
+
+    void start(const WatchStart& start) override {
+        err << "quorvexcard: watching " << describeStart(start) << std::endl;
+    }
+
+    void sample(const SignalSample& sample, const SignalStats&,
+                std::chrono::milliseconds) override {
+        out << (json ? jsonLine(sample) : plainLine(sample)) << std::flush;
+    }
+
+    void finish(const SignalStats& stats, std::chrono::milliseconds) override {
+        err << formatSummary(stats) << std::flush;
+    }
+
+    void note(const std::string& line) override { Diagnostics::toStream(&err, line, 0); }
+
+private:
+    std::ostream& out;
+    std::ostream& err;
+    bool json;
+};
+
+}  // namespace
+
+std::unique_ptr<WatchOutput> makeWatchLog(std::ostream& out, std::ostream& err, bool json) {
+    return std::make_unique<WatchLog>(out, err, json);
+}
+
+std::string formatSummary(const SignalStats& stats) {
+    std::string text = "quorvexcard: samples answered " + std::to_string(stats.answered) +
+                       ", failed " + std::to_string(stats.failed) + "\n" + padded("", kLabelWidth) +
+                       kStatsHeading + "\n";
+    for (std::size_t i = 0; i < kSignalValues; ++i) {
+        text += padded(kSignalFields[i].reading.label, kLabelWidth) +
+                statsColumns(stats.values[i]) + '\n';
+    }
+    return text;
+}
+
+}  // namespace CardTool

@@ -1,0 +1,80 @@
+// The serial settings' table: what the card's open set, read back from a
+// pseudo-terminal, then changed as drivers and other programs do.
+#include "card/SerialSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "card/WirelessCard.h"
+#include "sim/SimulatedModem.h"
+
+namespace {
+
+struct Change {
+    const char* name;
+    std::function<void(termios&)> change;
+    std::string notKept, lost;
+    bool sameAsSet;  // whether a transaction leaves the settings alone
+};
+
+void PrintTo(const Change& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SerialSettingsTest : public testing::TestWithParam<Change> {
+protected:
+    static termios setByTheCard() {
+        SimulatedModem modem;
+        WirelessCard card;
+        card.openCard(modem.devicePath().c_str());
+        termios set{};
+        EXPECT_EQ(::tcgetattr(card.descriptor(), &set), 0);
+        card.closeCard();
+        return set;
+    }
+};
+
+TEST_P(SerialSettingsTest, ComparesTheFieldsTheTableNames) {
+    const termios set = setByTheCard();
+    termios now = set;
+    GetParam().change(now);
+    const SerialSettings::Kept kept = SerialSettings::compareWithTable(now);
+    EXPECT_EQ(kept.notKept, GetParam().notKept);
+    EXPECT_EQ(kept.lost, GetParam().lost);
+    EXPECT_EQ(SerialSettings::sameAsSet(now, set), GetParam().sameAsSet);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, SerialSettingsTest,
+    testing::Values(
+        Change{"as_set", [](termios&) {}, "", "", true},
+        // Fields the table does not name, and padding: no reason to set again.
+        Change{"unnamed_fields",
+               [](termios& t) {
+                   t.c_cc[VEOF] = 3;
+                   t.c_line = 1;
+               },
+               "", "", true},
+        Change{"dropped_by_a_driver",
+               [](termios& t) {
+                   t.c_cflag &= ~CRTSCTS;
+                   ::cfsetospeed(&t, B38400);
+                   t.c_cc[VMIN] = 1;
+               },
+               "hardware flow control (CRTSCTS) on, 9600 baud (reads 38400), VMIN 5 VTIME 0 "
+               "(reads VMIN 1 VTIME 0)",
+               "", false},
+        Change{"cooked_by_another_program",
+               [](termios& t) {
+                   t.c_lflag |= ICANON | ECHO;
+                   t.c_iflag |= ICRNL;
+                   t.c_cflag = (t.c_cflag & ~CSIZE) | CS7;
+               },
+               "",
+               "canonical mode (ICANON) off, echo (ECHO) off, input translation (ICRNL INLCR IGNCR "
+               "ISTRIP) off, 8 data bits (CS8)",
+               false}),
+    [](const testing::TestParamInfo<Change>& info) { return info.param.name; });
+
+}  // namespace

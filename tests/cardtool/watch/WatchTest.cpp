@@ -1,0 +1,434 @@
+// quorvexcard --watch against the simulated modem, whose signal changes from
+// sample to sample: the log lines, the summary and the cadence in process;
+// the screen on a pseudo-terminal, the stop signals and a closed pipe on the
+// binary.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <ctime>
+#include <iostream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "cardtool/CardTool.h"
+#include "cardtool/watch/WatchSample.h"
+#include "cns/CnsObjects.h"
+#include "sim/DriftingSignal.h"
+#include "sim/Sandbox.h"
+#include "sim/SimulatedModem.h"
+#include "support/Descriptors.h"
+#include "support/ToolRun.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace CnsObjects;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::regex kTimestamp(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
+const std::string kSummary =
+    "quorvexcard: samples answered 3, failed 2\n"
+    "               min    mean    max\n"
+    "CDMA RSSI      -91   -89.7    -88\n"
+    "CDMA Ec/Io       7     8.0      9\n"
+    "HDR RSSI       -82   -80.3    -79\n"
+    "HDR Ec/Io        3     4.0      5\n";
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        result.push_back(line);
+    }
+    return result;
+}
+
+// Milliseconds since the epoch of an ISO 8601 UTC timestamp.
+long long epochMilliseconds(const std::string& timestamp) {
+    tm parts{};
+    strptime(timestamp.c_str(), "%Y-%m-%dT%H:%M:%S", &parts);
+    return static_cast<long long>(timegm(&parts)) * 1000 + std::stoi(timestamp.substr(20, 3));
+}
+
+// Each log line's start, in milliseconds since the epoch; the lines with T
+// for their time go to `withoutTime`.
+std::vector<long long> startsOf(const std::string& log, std::vector<std::string>& withoutTime) {
+    std::vector<long long> starts;
+    for (const std::string& line : lines(log)) {
+        std::smatch time;
+        EXPECT_TRUE(std::regex_search(line, time, kTimestamp)) << line;
+        starts.push_back(time.empty() ? 0 : epochMilliseconds(time.str()));
+        withoutTime.push_back(std::regex_replace(line, kTimestamp, "T"));
+    }
+    return starts;
+}
+
+class WatchTest : public testing::Test {
+protected:
+    void SetUp() override {
+        modem.answer(OBJ_MODEM_TYPE,
+                     SimulatedModem::reply(OBJ_MODEM_TYPE, {0, 0, 0, 0x3C, 0, 0, 0, 0}));
+        modem.answerValue(OBJ_HDR_HYBRID_PREFERENCE, 1);
+        // Answered twice, then no reply, then an error reply whose values
+        // must stay out of the statistics, then answered.
+        modem.answerInTurn(
+            OBJ_RSSI_ECIO_CDMA_HDR,
+            {signalReply(90, 8, 80, 4), signalReply(91, 7, 82, 5), SimulatedModem::mute(),
+             SimulatedModem::errorReply(OBJ_RSSI_ECIO_CDMA_HDR, {0, 50, 0, 50, 0, 50, 0, 50}),
+             signalReply(88, 9, 79, 3)});
+    }
+
+    // The watch in process: `count` samples, `interval` apart.
+    ToolRun watchInProcess(const char* interval, const char* count, bool json = false) {
+        std::vector<std::string> arguments = {
+            "--device", modem.devicePath(), "--watch", "--interval", interval, "--count", count};
+        if (json) {
+            arguments.push_back("--json");
+        }
+        return runTool(arguments);
+    }
+
+    std::string header(const char* every = "0.1 s") const {
+        return "quorvexcard: watching " + modem.devicePath() +
+               ", model MC5728V, hybrid mode on, every " + every + "\n";
+    }
+
+    SimulatedModem modem;
+};
+
+TEST_F(WatchTest, LogLinesSummaryAndCadence) {
+    const std::string noReply = "no reply within 1 second";
+    const std::string errorReply = "the modem answered with an error";
+    const auto answered = [](const char* values) {
+        return std::string("{\"time\": \"T\", ") + values + ", \"errors\": {}}";
+    };
+    const auto failed = [](const std::string& reason) {
+        const std::string why = '"' + reason + '"';
+        return "{\"time\": \"T\", \"cdma_rssi\": null, \"cdma_ecio\": null, \"hdr_rssi\": null, "
+               "\"hdr_ecio\": null, \"errors\": {\"cdma_rssi\": " +
+               why + ", \"cdma_ecio\": " + why + ", \"hdr_rssi\": " + why +
+               ", \"hdr_ecio\": " + why + "}}";
+    };
+    const struct {
+        bool json;
+        std::vector<std::string> lines;  // T for the timestamp
+    } cases[] = {
+        {false,
+         {"T cdma_rssi=-90 cdma_ecio=8 hdr_rssi=-80 hdr_ecio=4",
+          "T cdma_rssi=-91 cdma_ecio=7 hdr_rssi=-82 hdr_ecio=5", "T error=\"" + noReply + "\"",
+          "T error=\"" + errorReply + "\"", "T cdma_rssi=-88 cdma_ecio=9 hdr_rssi=-79 hdr_ecio=3"}},
+        {true,
+         {answered("\"cdma_rssi\": -90, \"cdma_ecio\": 8, \"hdr_rssi\": -80, \"hdr_ecio\": 4"),
+          answered("\"cdma_rssi\": -91, \"cdma_ecio\": 7, \"hdr_rssi\": -82, \"hdr_ecio\": 5"),
+          failed(noReply), failed(errorReply),
+          answered("\"cdma_rssi\": -88, \"cdma_ecio\": 9, \"hdr_rssi\": -79, \"hdr_ecio\": 3")}},
+    };
+    // Sample starts 0.1 s apart, but the one after the mute sample (1 s)
+    // starts when it ends, and the next one 0.1 s later: no catching up.
+    const long long gaps[] = {100, 100, 1000, 100};
+    for (const auto& c : cases) {
+        const int openBefore = descriptorsOn(modem.devicePath());
+        const ToolRun tool = watchInProcess("0.1", "5", c.json);
+        EXPECT_EQ(tool.status, 0);
+        EXPECT_EQ(descriptorsOn(modem.devicePath()), openBefore) << "the port was left open";
+        EXPECT_EQ(tool.err, header() + "No data was returned by query.\n" +
+                                "4197 query data packet has an error associated with it.\n" +
+                                kSummary);
+        std::vector<std::string> withoutTime;
+        const std::vector<long long> starts = startsOf(tool.out, withoutTime);
+        EXPECT_EQ(withoutTime, c.lines);
+        ASSERT_EQ(starts.size(), 5u);
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_GE(starts[i + 1] - starts[i], gaps[i] - 5) << "sample " << i + 2;
+            EXPECT_LE(starts[i + 1] - starts[i], gaps[i] + 300) << "sample " << i + 2;
+        }
+    }
+}
+
+// Replies 300 ms late take much of a 0.5 s interval: the next sample still
+// starts 0.5 s after the previous one started, not after it ended.
+TEST_F(WatchTest, CadenceRunsFromEachSampleStart) {
+    modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR, {signalReply(90, 8, 80, 4).after(300ms)});
+    const ToolRun tool = watchInProcess("0.5", "4");
+    EXPECT_EQ(tool.status, 0);
+    std::vector<std::string> withoutTime;
+    const std::vector<long long> starts = startsOf(tool.out, withoutTime);
+    ASSERT_EQ(starts.size(), 4u);
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        EXPECT_NEAR(starts[i] - starts[i - 1], 500, 40) << "sample " << i + 1;
+    }
+}
+
+TEST_F(WatchTest, LongestIntervalIsTakenAndTheLastSampleWaitsForNone) {
+    const auto start = Clock::now();
+    EXPECT_EQ(watchInProcess("3600", "1").err.rfind(header("3600 s"), 0), 0u);
+    EXPECT_LT(Clock::now() - start, 1500ms);
+}
+
+TEST(WatchStatsTest, MeanOfADayOfSamplesDoesNotDrift) {
+    // A day and a half at 0.1 s: 1.3 million readings of -91 and -90.
+    CardTool::RunningStats stats;
+    for (int i = 0; i < 1300000; ++i) {
+        stats.add(i % 2 == 0 ? -91 : -90);
+    }
+    EXPECT_EQ(stats.mean(), -90.5);
+    EXPECT_EQ(CardTool::statsColumns(stats), "   -91   -90.5    -90");
+}
+
+// Reads `fd` until it holds `lineCount` lines, its end, or 10 s.
+std::string readLines(int fd, std::size_t lineCount = SIZE_MAX) {
+    std::string text;
+    const auto limit = Clock::now() + 10s;
+    while (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) < lineCount &&
+           Clock::now() < limit) {
+        pollfd watch{fd, POLLIN, 0};
+        char buffer[4096];
+        const ssize_t n = ::poll(&watch, 1, 100) > 0 ? ::read(fd, buffer, sizeof buffer) : -2;
+        if (n == 0 || n == -1) {
+            break;  // the end; a pseudo-terminal says EIO
+        }
+        text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    }
+    return text;
+}
+
+// "" when the tool's binary runs on this host; a cross build's binary does
+// not run where only the test executables go through an emulator.
+std::string cannotRunTheBinary() {
+    static const std::string reason = [] {
+        char* argv[] = {const_cast<char*>(QUORVEX_CARDTOOL_PATH), const_cast<char*>("--help"),
+                        nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        pid_t pid = -1;
+        int status = -1;
+        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned == 0) {
+            ::waitpid(pid, &status, 0);
+        }
+        return spawned == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0
+                   ? std::string()
+                   : std::string("the tool's binary does not run on this host (a cross build)");
+    }();
+    return reason;
+}
+
+// The binary, its standard output on `terminal` or else on a pipe read
+// through `out`, its standard error on a pipe read through `err`.
+struct ToolProcess {
+    ToolProcess(std::vector<std::string> arguments, int terminal = -1) {
+        int outPipe[2], errPipe[2];
+        EXPECT_EQ(::pipe2(outPipe, O_CLOEXEC) | ::pipe2(errPipe, O_CLOEXEC), 0);
+        arguments.insert(arguments.begin(), QUORVEX_CARDTOOL_PATH);
+        std::vector<char*> argv;
+        for (auto& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, terminal != -1 ? terminal : outPipe[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(outPipe[1]);
+        ::close(errPipe[1]);
+        out = outPipe[0];
+        err = errPipe[0];
+    }
+    ~ToolProcess() {
+        closeOut();
+        ::close(err);
+    }
+    void closeOut() {
+        ::close(out);
+        out = -1;
+    }
+    // The exit status, or -1 when it did not exit normally within `limit`.
+    int exitStatus(Clock::duration limit) {
+        const auto end = Clock::now() + limit;
+        int status = 0;
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (Clock::now() > end) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                return -1;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    pid_t pid = -1;
+    int out = -1;
+    int err = -1;
+};
+
+TEST_F(WatchTest, ScreenOnATerminalRedrawsInPlaceAndShowsTheCursorAgain) {
+    if (!cannotRunTheBinary().empty()) {
+        GTEST_SKIP() << cannotRunTheBinary();
+    }
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_NE(master, -1);
+    ASSERT_EQ(::grantpt(master) | ::unlockpt(master), 0);
+    const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_NE(terminal, -1);
+    ToolProcess tool(
+        {"--device", modem.devicePath(), "--watch", "--interval", "0.1", "--count", "5"}, terminal);
+    ::close(terminal);
+    std::string screen = readLines(master);
+    ::close(master);
+    EXPECT_EQ(tool.exitStatus(5s), 0);
+    // The card's lines show on the screen, and go to standard error, a pipe.
+    EXPECT_EQ(readLines(tool.err),
+              "No data was returned by query.\n"
+              "4197 query data packet has an error associated with it.\n");
+
+    screen = std::regex_replace(screen, std::regex("\r"), "");
+    ASSERT_EQ(screen.rfind("\033[?25l\033[2J\033[H", 0), 0u) << "cursor hidden, screen cleared";
+    ASSERT_GE(screen.size(), 10u);
+    EXPECT_EQ(screen.substr(screen.size() - 9), "\033[J\033[?25h") << "cursor shown at the end";
+    // The start, one screen per sample, and the last one.
+    std::vector<std::string> screens;
+    for (std::size_t at = 0; (at = screen.find("\033[H", at)) != std::string::npos; at += 3) {
+        const std::size_t end = screen.find("\033[J", at);
+        screens.push_back(
+            std::regex_replace(screen.substr(at + 3, end - at - 3), std::regex("\033\\[K"), ""));
+    }
+    ASSERT_EQ(screens.size(), 7u);
+    const std::string top = "quorvexcard --watch: " + modem.devicePath() +
+                            ", model MC5728V, hybrid mode on, every 0.1 s\n\n"
+                            "             now  signal                  quality      min    mean    "
+                            "max\n";
+    EXPECT_EQ(screens[3], top +
+                              "CDMA RSSI     --  no reply within 1 second             -91   -90.5  "
+                              "  -90\n"
+                              "CDMA Ec/Io    --  no reply within 1 second               7     7.5  "
+                              "    8\n"
+                              "HDR RSSI      --  no reply within 1 second             -82   -81.0  "
+                              "  -80\n"
+                              "HDR Ec/Io     --  no reply within 1 second               4     4.5  "
+                              "    5\n\n"
+                              "answered 2, failed 1, elapsed 0:00:00. Ctrl-C stops.\n"
+                              "No data was returned by query.\n");
+    const std::string last = top +
+                             "CDMA RSSI    -88  [#######-------------]  fair         -91   -89.7  "
+                             "  -88\n"
+                             "CDMA Ec/Io     9  [####################]                 7     8.0  "
+                             "    9\n"
+                             "HDR RSSI     -79  [##########----------]  fair         -82   -80.3  "
+                             "  -79\n"
+                             "HDR Ec/Io      3  [--------------------]                 3     4.0  "
+                             "    5\n\n";
+    ASSERT_EQ(screens[6].substr(0, last.size()), last);
+    EXPECT_TRUE(
+        std::regex_match(screens[6].substr(last.size()),
+                         std::regex(R"(Stopped after 0:00:0\d: samples answered 3, failed 2\.\n)")))
+        << screens[6];
+}
+
+TEST_F(WatchTest, StopSignalsAndAClosedPipeEndTheWatchPromptly) {
+    if (!cannotRunTheBinary().empty()) {
+        GTEST_SKIP() << cannotRunTheBinary();
+    }
+    const struct {
+        const char* interval;
+        std::size_t linesBefore;  // read before stopping
+        std::chrono::milliseconds pause;
+        int signal;  // 0: the reader closes the pipe instead
+        std::size_t lines;
+        std::string summary;  // "": none
+    } cases[] = {
+        // In the wait for the next sample: at once, not a minute later.
+        {"60", 1, 0ms, SIGINT, 1, "quorvexcard: samples answered 1, failed 0\n"},
+        {"60", 1, 0ms, SIGHUP, 1, "quorvexcard: samples answered 1, failed 0\n"},
+        // During the mute third sample's wait for its reply: after it.
+        {"0.1", 2, 300ms, SIGTERM, 3, "quorvexcard: samples answered 2, failed 1\n"},
+        {"0.1", 1, 0ms, 0, 1, ""},
+    };
+    for (const auto& c : cases) {
+        modem.answerInTurn(
+            OBJ_RSSI_ECIO_CDMA_HDR,
+            {signalReply(90, 8, 80, 4), signalReply(91, 7, 82, 5), SimulatedModem::mute()});
+        ToolProcess tool({"--device", modem.devicePath(), "--watch", "--interval", c.interval});
+        std::string log = readLines(tool.out, c.linesBefore);
+        std::this_thread::sleep_for(c.pause);
+        const auto stopped = Clock::now();
+        if (c.signal != 0) {
+            ::kill(tool.pid, c.signal);
+        } else {
+            tool.closeOut();
+        }
+        EXPECT_EQ(tool.exitStatus(1500ms), 0) << "signal " << c.signal;
+        EXPECT_LT(Clock::now() - stopped, 1500ms);
+        if (c.signal != 0) {
+            log += readLines(tool.out);
+        }
+        EXPECT_EQ(lines(log).size(), c.lines) << log;
+        const std::string errText = readLines(tool.err);
+        const std::string start = header(c.interval[0] == '6' ? "60 s" : "0.1 s");
+        if (c.summary.empty()) {
+            EXPECT_EQ(errText, start) << "a closed pipe ends the watch quietly";
+        } else {
+            EXPECT_EQ(errText.rfind(start, 0), 0u) << errText;
+            EXPECT_NE(errText.find(c.summary), std::string::npos) << errText;
+        }
+    }
+}
+
+TEST_F(WatchTest, ProbeRunsBesideAWatchOnTheSamePort) {
+    if (!ProbeSandbox::unavailableReason().empty()) {
+        GTEST_SKIP() << ProbeSandbox::unavailableReason();
+    }
+    // Every answer comes 50 ms after its request; each sample's is its own.
+    modem.answer(OBJ_RSSI, SimulatedModem::reply(OBJ_RSSI, value16(75)).after(50ms));
+    modem.answer(OBJ_ROAMING_STATUS,
+                 SimulatedModem::reply(OBJ_ROAMING_STATUS, value16(1)).after(50ms));
+    std::vector<SimulatedModem::Answer> turns;
+    std::vector<std::string> expected;
+    for (unsigned short k = 0; k < 30; ++k) {
+        turns.push_back(signalReply(60 + k, k, 100 - k, 30 + k).after(50ms));
+        expected.push_back("T cdma_rssi=-" + std::to_string(60 + k) +
+                           " cdma_ecio=" + std::to_string(k) + " hdr_rssi=-" +
+                           std::to_string(100 - k) + " hdr_ecio=" + std::to_string(30 + k));
+    }
+    modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR, turns);
+    ProbeSandbox sandbox;
+    sandbox.setDriverList("0: product:0028 num_ports:1 port:0 path:a\n1: product:0028\n");
+    sandbox.addDevice("ttyUSB1", modem.devicePath());
+
+    ToolProcess watch(
+        {"--device", modem.devicePath(), "--watch", "--interval", "0.1", "--count", "30"});
+    int probeRuns = 0;
+    for (int status = 0; ::waitpid(watch.pid, &status, WNOHANG) == 0; ++probeRuns) {
+        const ProbeRun probe = sandbox.runProbe();
+        EXPECT_EQ(probe.metrics, "-75\n1\n") << "run " << probeRuns;
+        EXPECT_EQ(probe.err, "");
+        EXPECT_EQ(probe.exitStatus, 181);
+    }
+    EXPECT_GE(probeRuns, 3);
+    std::vector<std::string> samples;
+    for (const std::string& line : lines(readLines(watch.out))) {
+        samples.push_back(std::regex_replace(line, kTimestamp, "T"));
+    }
+    EXPECT_EQ(samples, expected);
+    EXPECT_NE(readLines(watch.err).find("quorvexcard: samples answered 30, failed 0\n"),
+              std::string::npos);
+}
+
+}  // namespace
