@@ -3,7 +3,7 @@
 # Buildroot tree in QUORVEX_BUILDROOT and the device toolchain in
 # QUORVEX_DEVICE_TOOLCHAIN as an external toolchain, offline, for a minimal
 # target (scripts/buildroot/device.config), and checks what lands in the
-# target tree. Output in build-buildroot/ (BUILDROOT_OUTPUT to change it).
+# target tree. Output in build-buildroot/.
 #   QUORVEX_BUILDROOT=... QUORVEX_DEVICE_TOOLCHAIN=... scripts/buildroot.sh
 set -eu
 cd "$(dirname "$0")/.."
@@ -12,7 +12,7 @@ project=$(pwd)
 triple=armeb-linux-uclibcgnueabi
 buildroot=${QUORVEX_BUILDROOT:?the Buildroot tree}
 toolchain=${QUORVEX_DEVICE_TOOLCHAIN:?the device toolchain}
-output=${BUILDROOT_OUTPUT:-$project/build-buildroot}
+output=$project/build-buildroot
 external=$project/packaging/buildroot
 ensure_packages $BUILDROOT_PACKAGES
 [ -x "$toolchain/bin/$triple-g++" ] || { echo "$toolchain holds no bin/$triple-g++" >&2; exit 1; }

@@ -4,9 +4,11 @@
 #   2. AddressSanitizer/UndefinedBehaviorSanitizer build: the same tests
 #   3. 32-bit big-endian MIPS build under qemu: the unit and pseudo-terminal tests
 #   4. the device (armeb-linux-uclibcgnueabi, ARMv5TE) under qemu: the same
-#      tests, with the toolchain in QUORVEX_DEVICE_TOOLCHAIN
+#      tests, with the toolchain in QUORVEX_DEVICE_TOOLCHAIN, and its probe
+#      in lane 1's real-binary runs of the probe
 #   5. the Buildroot package built by Buildroot (QUORVEX_BUILDROOT) with that
-#      toolchain, and what it installs (scripts/buildroot.sh)
+#      toolchain, what it installs (scripts/buildroot.sh), and its probe in
+#      the same real-binary runs
 #   6. libFuzzer: every decoder for a bounded time (scripts/fuzz.sh)
 #   7. valgrind memcheck: every test executable, and every run of the real binary
 # Every build treats warnings as errors (QUORVEX_WERROR). Lanes 4 and 5 are
@@ -52,8 +54,19 @@ buildroot_missing() {
     fi
 }
 
-# The device's own triple: static, so that qemu needs no target tree, on an
-# ARMv5TE core (qemu's pxa270 refuses newer instructions).
+# device_probe_runs PROBE [QEMU_OPTIONS...]: the native build's real-binary
+# runs of the probe (simulated modem, private mount namespace), with PROBE,
+# a device binary, run by qemu on an ARMv5TE core (pxa270 refuses newer
+# instructions).
+device_probe_runs() {
+    probe=$1
+    shift
+    echo "== the device's probe in the native build's namespace tests"
+    QUORVEX_PROBE=$probe QUORVEX_PROBE_LAUNCHER="$(command -v qemu-armeb-static) -cpu pxa270 $*" \
+        build/tests/metrics_probe_test --gtest_brief=1
+}
+
+# The device's own triple: static, so that qemu needs no target tree.
 device_tests() {
     [ -x "${device_prefix}g++" ] || {
         echo "QUORVEX_DEVICE_TOOLCHAIN holds no bin/armeb-linux-uclibcgnueabi-g++" >&2
@@ -63,6 +76,13 @@ device_tests() {
         "-DQUORVEX_TOOLCHAIN_PREFIX=$device_prefix" -DCMAKE_BUILD_TYPE=Release -DQUORVEX_STATIC=ON \
         "-DCMAKE_CROSSCOMPILING_EMULATOR=$(command -v qemu-armeb-static);-cpu;pxa270" \
         -DQUORVEX_GTEST_SOURCE_DIR=/usr/src/googletest
+    device_probe_runs "$PWD/build-device/quorvexmetrics"
+}
+
+# Buildroot's dynamic, hardened probe runs from its target tree.
+buildroot_tests() {
+    ./scripts/buildroot.sh
+    device_probe_runs "$PWD/build-buildroot/target/usr/bin/quorvexmetrics" -L "$PWD/build-buildroot/target"
 }
 
 # skip_or_run NAME REASON COMMAND...: a lane that cannot run says why.
@@ -81,7 +101,7 @@ lane build-asan build_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEX_SAN
 lane build-mips build_and_test build-mips -DCMAKE_TOOLCHAIN_FILE=cmake/mips-linux-gnu.cmake \
     -DCMAKE_BUILD_TYPE=Release
 skip_or_run build-device "$(device_missing)" device_tests
-skip_or_run buildroot "$(buildroot_missing)" ./scripts/buildroot.sh
+skip_or_run buildroot "$(buildroot_missing)" buildroot_tests
 echo "== fuzzing"
 lane fuzzing ./scripts/fuzz.sh
 lane build-valgrind build_and_test build-valgrind -DCMAKE_BUILD_TYPE=Debug \

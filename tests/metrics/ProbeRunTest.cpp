@@ -286,7 +286,7 @@ TEST_F(ProbeRunTest, MetricsPathThatIsNoPlainFileFailsTheRun) {
 TEST_F(ProbeRunTest, ArgumentsAreIgnored) {
     modem.answerValue(OBJ_RSSI, 75);
     modem.answerValue(OBJ_ROAMING_STATUS, 1);
-    const ProbeRun run = sandbox.run({probePath(), "--help", "-x"});
+    const ProbeRun run = sandbox.runProbe({"--help", "-x"});
     EXPECT_EQ(run.metrics, "-75\n1\n");
     EXPECT_EQ(run.exitStatus, 181);
 }

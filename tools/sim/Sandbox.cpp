@@ -79,7 +79,8 @@ void writeFileText(const std::string& path, const std::string& text) {
 }
 
 std::string probePath() {
-    return QUORVEX_PROBE_PATH;
+    const char* other = std::getenv("QUORVEX_PROBE");
+    return other != nullptr && *other != '\0' ? other : QUORVEX_PROBE_PATH;
 }
 
 std::string readFileText(const std::string& path) {
@@ -223,12 +224,14 @@ std::string ProbeSandbox::stageProgram(const std::string& path, const std::strin
     return "/tmp/" + name;
 }
 
-ProbeRun ProbeSandbox::runProbe(std::chrono::milliseconds limit) const {
+ProbeRun ProbeSandbox::runProbe(const std::vector<std::string>& arguments,
+                                std::chrono::milliseconds limit) const {
     std::vector<std::string> command = probeLauncher();
     // A launcher opens the probe inside the sandbox, where a build under
     // /tmp is out of sight.
     command.push_back(command.empty() ? probePath()
                                       : stageProgram(probePath(), "probe-under-test"));
+    command.insert(command.end(), arguments.begin(), arguments.end());
     return run(command, limit);
 }
 
