@@ -79,10 +79,16 @@ device_tests() {
     device_probe_runs "$PWD/build-device/quorvexmetrics"
 }
 
-# Buildroot's dynamic, hardened probe runs from its target tree.
+# Buildroot's dynamic, hardened probe runs with its target tree's libraries,
+# copied out of /tmp, which the sandbox replaces with its own.
 buildroot_tests() {
     ./scripts/buildroot.sh
-    device_probe_runs "$PWD/build-buildroot/target/usr/bin/quorvexmetrics" -L "$PWD/build-buildroot/target"
+    libraries=$(mktemp -d /var/tmp/quorvex-device-libraries.XXXXXX)
+    cp -a build-buildroot/target/lib "$libraries/lib"
+    status=0
+    device_probe_runs "$PWD/build-buildroot/target/usr/bin/quorvexmetrics" -L "$libraries" || status=$?
+    rm -rf "$libraries"
+    return "$status"
 }
 
 # skip_or_run NAME REASON COMMAND...: a lane that cannot run says why.
