@@ -1,6 +1,9 @@
 // The reply path as the card runs it: the first frame found in at most 125
 // bytes read, unescaped into the query result, its header decoded, then
-// every value the queries read (byte 14, offsets 15 to 22).
+// every value the queries read (byte 14, offsets 15 to 22). And the line as
+// the card splits it: the input taken as the choices that build a flaky
+// line (whole frames, torn ones, stray flags, noise) and cut it into reads;
+// exactly the whole frames come out, in order.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +13,7 @@
 #include "card/CardReply.h"
 #include "cns/CnsErrors.h"
 #include "cns/CnsFrame.h"
+#include "support/LineStream.h"
 
 namespace {
 
@@ -21,21 +25,17 @@ void checkThat(bool holds) {
     }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::cerr.rdbuf(nullptr);  // the card's diagnostic lines, not findings
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size > kReadSize) {
-        return -1;
-    }
+void checkReplyPath(const std::uint8_t* data, std::size_t size) {
     const CnsFrame::Location found = CnsFrame::locateFrame(data, size);
     checkThat(found.start <= size);
+    if (found.ending == CnsFrame::Ending::Torn) {
+        // Broken off by a flag inside the header, or right after an escape byte.
+        checkThat(found.end < size && data[found.end] == 0x7E);
+        checkThat(found.size() < 15 || data[found.end - 1] == 0x7D);
+        return;
+    }
     if (!found.complete()) {
-        return 0;
+        return;
     }
     // Flag, 14 header bytes, the closing flag at least.
     checkThat(found.end >= found.start + 16 && found.end <= size);
@@ -68,5 +68,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             checkThat(error == CnsErrors::UNUSABLE_REPLY);
         }
     }
+}
+
+void checkLineSplit(const std::uint8_t* data, std::size_t size) {
+    std::size_t next = 0;
+    const auto choose = [&](std::size_t n) -> std::size_t {
+        return next < size ? data[next++] % n : 0;
+    };
+    const FlakyLine::Stream stream = FlakyLine::makeStream(choose, choose(16));
+    const LineStream::Split split = LineStream::split(stream.bytes, choose);
+    checkThat(!split.overflowed);
+    checkThat(split.frames == stream.wholeFrames);
+    checkThat(split.tornFrames == stream.tornFrames);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    std::cerr.rdbuf(nullptr);  // the card's diagnostic lines, not findings
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size > kReadSize) {
+        return -1;
+    }
+    checkReplyPath(data, size);
+    checkLineSplit(data, size);
     return 0;
 }

@@ -25,6 +25,8 @@ MIPS_PACKAGES="g++-mips-linux-gnu qemu-user-static googletest"
 # libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer.
 FUZZ_PACKAGES="clang-14 libclang-rt-14-dev"
 MEMCHECK_PACKAGES="valgrind"
+# The real parser of the tool's Prometheus output (tests use their own port).
+EXPORTER_PACKAGES="prometheus-node-exporter"
 # The device (armeb-linux-uclibcgnueabi) under qemu-user; the toolchain
 # itself comes from QUORVEX_DEVICE_TOOLCHAIN.
 DEVICE_PACKAGES="qemu-user-static googletest"

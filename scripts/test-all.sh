@@ -16,7 +16,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-ensure_packages $NATIVE_PACKAGES $MIPS_PACKAGES $DEVICE_PACKAGES $FUZZ_PACKAGES $MEMCHECK_PACKAGES
+ensure_packages $NATIVE_PACKAGES $MIPS_PACKAGES $DEVICE_PACKAGES $FUZZ_PACKAGES $MEMCHECK_PACKAGES \
+    $EXPORTER_PACKAGES
 jobs=$(nproc)
 memcheck="$(command -v valgrind) --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=all --show-leak-kinds=all"
 device_prefix=${QUORVEX_DEVICE_TOOLCHAIN:-}/bin/armeb-linux-uclibcgnueabi-

@@ -99,20 +99,45 @@ bool writeWithin(int fd, const unsigned char* bytes, std::size_t count,
     return true;
 }
 
+FrameBuffer::Held FrameBuffer::next() {
+    dropLeadingBytes(handedOut);
+    handedOut = 0;
+    const CnsFrame::Location found = CnsFrame::locateFrame(buffer.data(), count);
+    dropLeadingBytes(found.start);
+    if (found.ending == CnsFrame::Ending::Open) {
+        return Held::Open;
+    }
+    handedOut = found.size();
+    return found.complete() ? Held::Frame : Held::Torn;
+}
+
+std::size_t FrameBuffer::append(const unsigned char* bytes, std::size_t offered) {
+    const std::size_t taken = std::min(offered, room());
+    std::memcpy(space(), bytes, taken);
+    received(taken);
+    return taken;
+}
+
+void FrameBuffer::dropLeadingBytes(std::size_t drop) {
+    drop = std::min(drop, count);
+    std::memmove(buffer.data(), buffer.data() + drop, count - drop);
+    count -= drop;
+}
+
 FrameReader::Result FrameReader::next(int fd, Clock::time_point deadline) {
-    dropLeadingBytes(frameEnd);
-    frameEnd = 0;
     for (;;) {
-        const CnsFrame::Location found = CnsFrame::locateFrame(buffer.data(), count);
-        dropLeadingBytes(found.start);
-        if (found.complete()) {
-            frameEnd = found.end - found.start;
-            return Result::Frame;
+        switch (held.next()) {
+            case FrameBuffer::Held::Frame:
+                return Result::Frame;
+            case FrameBuffer::Held::Torn:
+                return Result::Torn;
+            case FrameBuffer::Held::Open:
+                break;
         }
-        if (count == buffer.size()) {
+        if (held.room() == 0) {
             return Result::Incomplete;
         }
-        const bool partial = count > 0;
+        const bool partial = held.frameSize() > 0;
         if (Clock::now() >= deadline) {
             return partial ? Result::Incomplete : Result::NothingCame;
         }
@@ -136,21 +161,15 @@ FrameReader::Result FrameReader::next(int fd, Clock::time_point deadline) {
     }
 }
 
-void FrameReader::dropLeadingBytes(std::size_t drop) {
-    drop = std::min(drop, count);
-    std::memmove(buffer.data(), buffer.data() + drop, count - drop);
-    count -= drop;
-}
-
 bool FrameReader::readAvailable(int fd) {
     ssize_t n;
     do {
-        n = ::read(fd, buffer.data() + count, buffer.size() - count);
+        n = ::read(fd, held.space(), held.room());
     } while (n == -1 && errno == EINTR);
     if (n <= 0) {
         return false;
     }
-    count += static_cast<std::size_t>(n);
+    held.received(static_cast<std::size_t>(n));
     return true;
 }
 

@@ -2,8 +2,9 @@
 //
 // openTerminal opens the device and refuses anything that is not a terminal.
 // writeWithin hands a request to the port, waiting for it to take the bytes
-// only until its deadline. FrameReader collects one complete frame from what
-// the port sends, in as many pieces as it comes, until its deadline. The
+// only until its deadline. FrameReader collects one frame from what the port
+// sends, in as many pieces as it comes, until its deadline; FrameBuffer is
+// its rule of where frames begin and end (CnsFrame::locateFrame), on bytes. The
 // card (WirelessCard) runs these under its PortLock, the descriptor in
 // non-blocking mode (NonBlockingMode) for the transaction.
 #pragma once
@@ -44,37 +45,71 @@ Readiness waitFor(int fd, Direction direction, Clock::time_point deadline);
 // `deadline`: false with errno set (ETIMEDOUT when time ran out) otherwise.
 bool writeWithin(int fd, const unsigned char* bytes, std::size_t count, Clock::time_point deadline);
 
-// The bytes of one reply: at most kReadSize of them are held at a time.
+// The bytes read from the line, held until they make a frame; no I/O of
+// its own, so that the rule can be tried on any stream of bytes.
+class FrameBuffer {
+public:
+    static constexpr std::size_t kSize = 125;
+
+    enum class Held {
+        Frame,  // a complete frame is at frame()
+        Torn,   // a torn frame is at frame(); the flag after it opens the next
+        Open,   // no frame yet: what is held of one begun, if any, is at frame()
+    };
+
+    // Drops the frame or torn frame handed out last, then the bytes before
+    // the next opening flag, and says what the held bytes make.
+    Held next();
+    // Takes up to `count` bytes, as many as there is room for; how many.
+    std::size_t append(const unsigned char* bytes, std::size_t count);
+
+    unsigned char* space() { return buffer.data() + count; }
+    std::size_t room() const { return buffer.size() - count; }
+    void received(std::size_t bytes) { count += bytes; }
+
+    const unsigned char* frame() const { return buffer.data(); }
+    // The frame's or torn frame's size, or what is held of an open one.
+    std::size_t frameSize() const { return handedOut != 0 ? handedOut : count; }
+
+private:
+    void dropLeadingBytes(std::size_t drop);
+
+    std::array<unsigned char, kSize> buffer{};
+    std::size_t count = 0;
+    std::size_t handedOut = 0;
+};
+
+// The frames of one reply's wait: at most FrameBuffer::kSize bytes are held
+// at a time.
 class FrameReader {
 public:
-    static constexpr std::size_t kReadSize = 125;
+    static constexpr std::size_t kReadSize = FrameBuffer::kSize;
 
     enum class Result {
         Frame,        // a complete frame is at frame()
+        Torn,         // a frame broken off by the next one's flag, at frame()
         NothingCame,  // no frame began before the deadline
         Incomplete,   // a frame began but did not end: before the deadline,
                       // or within kReadSize bytes
         Failed,       // the wait failed (errno set)
     };
 
-    // Reads until a complete frame is in or `deadline` passes. The frame the
-    // previous call found is dropped first; bytes before a frame's opening
-    // flag are dropped too. While a frame is incomplete the port is read
-    // every few milliseconds even when select does not report it readable:
-    // with VMIN 5 it reports nothing for a last piece of 1 to 4 bytes.
+    // Reads until a complete or torn frame is in or `deadline` passes. The
+    // frame the previous call found is dropped first; bytes before a
+    // frame's opening flag are dropped too. While a frame is incomplete the
+    // port is read every few milliseconds even when select does not report
+    // it readable: with VMIN 5 it reports nothing for a last piece of 1 to 4
+    // bytes.
     Result next(int fd, Clock::time_point deadline);
 
-    const unsigned char* frame() const { return buffer.data(); }
-    // The complete frame's size, or what is held of an incomplete one.
-    std::size_t frameSize() const { return frameEnd != 0 ? frameEnd : count; }
+    const unsigned char* frame() const { return held.frame(); }
+    // The complete or torn frame's size, or what is held of an incomplete one.
+    std::size_t frameSize() const { return held.frameSize(); }
 
 private:
-    void dropLeadingBytes(std::size_t drop);
     bool readAvailable(int fd);
 
-    std::array<unsigned char, kReadSize> buffer{};
-    std::size_t count = 0;
-    std::size_t frameEnd = 0;
+    FrameBuffer held;
 };
 
 }  // namespace CardPort

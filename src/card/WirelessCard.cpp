@@ -63,6 +63,14 @@ void reportUnclosedFrame(std::size_t size) {
     reportLine(line);
 }
 
+// The modem broke a frame off and started the next: its bytes are no reply,
+// and the whole frame that follows may well be.
+void reportTornFrame(std::size_t size) {
+    char line[48];
+    std::snprintf(line, sizeof line, "Dropped a torn frame of %zu bytes.", size);
+    reportLine(line);
+}
+
 std::string objectText(unsigned short object) {
     return std::to_string(static_cast<short>(object));
 }
@@ -241,6 +249,10 @@ void WirelessCard::receiveReply(AwaitedReply awaited) {
                     storeReply(reader.frame(), reader.frameSize());
                     return;
                 }
+                break;
+            case CardPort::FrameReader::Result::Torn:
+                showFrame(FrameDirection::Reply, reader.frame(), reader.frameSize());
+                reportTornFrame(reader.frameSize());
                 break;
             case CardPort::FrameReader::Result::NothingCame:
                 reportLine("No data was returned by query.");

@@ -4,7 +4,7 @@
 // one request/reply transaction per query, under the port's lock (PortLock):
 // drop pending input, write the request, then wait up to 1 second for the
 // reply frame, read in as many pieces as it comes (CardPort). Frames for
-// another object, and bytes outside a frame, are not the reply. The reply
+// another object, torn frames and bytes outside a frame are not the reply. The reply
 // is unescaped into queryResult and its header decoded into cnsPacket;
 // queries then read their values from queryResult at fixed offsets.
 //

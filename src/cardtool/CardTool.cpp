@@ -1,5 +1,7 @@
 #include "cardtool/CardTool.h"
 
+#include <chrono>
+
 #include "card/PortDiscovery.h"
 #include "card/WirelessCard.h"
 #include "cardtool/CardState.h"
@@ -7,7 +9,9 @@
 #include "cardtool/Check.h"
 #include "cardtool/CheckReport.h"
 #include "cardtool/FrameTrace.h"
+#include "cardtool/OutputFile.h"
 #include "cardtool/PortGivenBack.h"
+#include "cardtool/PrometheusFormat.h"
 #include "cardtool/StateFormat.h"
 #include "cardtool/Watch.h"
 #include "cns/CnsErrors.h"
@@ -38,10 +42,39 @@ std::string format(const CardState& state, const Options& options) {
     return options.json ? formatJson(state) : formatText(state);
 }
 
-int showState(WirelessCard& card, const Options& options, std::ostream& out) {
+// The output on standard output, or in place of the --output file; a file
+// that cannot be written is the outcome then.
+int emit(const std::string& text, int status, const Options& options, std::ostream& out,
+         std::ostream& err) {
+    if (!options.output) {
+        out << text << std::flush;
+        return status;
+    }
+    const std::string failure = replaceFile(*options.output, text);
+    if (failure.empty()) {
+        return status;
+    }
+    err << kName << "cannot write " << *options.output << ": " << failure << std::endl;
+    return kOutputFailed;
+}
+
+int showState(WirelessCard& card, const Options& options, std::ostream& out, std::ostream& err) {
+    const auto start = std::chrono::steady_clock::now();
     const CardState state = collectCardState(card);
-    out << format(state, options) << std::flush;
-    return everyQueryAnswered(state) ? kAllAnswered : kQueryFailed;
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const std::string text = options.prometheus
+                                 ? formatPrometheus(state, card.portPath(), took.count())
+                                 : format(state, options);
+    return emit(text, everyQueryAnswered(state) ? kAllAnswered : kQueryFailed, options, out, err);
+}
+
+// With --prometheus a missing port is written too (quorvex_up 0), so that
+// the file of an earlier run does not go on showing a modem that is gone.
+int noPort(const Options& options, std::ostream& out, std::ostream& err) {
+    if (!options.prometheus) {
+        return kNoPort;
+    }
+    return emit(formatPrometheus({}, options.device.value_or(""), 0), kNoPort, options, out, err);
 }
 
 int setHybrid(WirelessCard& card, const Options& options, std::ostream& out, std::ostream& err) {
@@ -55,14 +88,15 @@ int setHybrid(WirelessCard& card, const Options& options, std::ostream& out, std
     if (setFailure.empty() && mode.on && *mode.on != on) {
         err << kName << "the modem kept hybrid mode " << (on ? "off" : "on") << std::endl;
     }
-    out << format(mode.state, options) << std::flush;
-    return setFailure.empty() && mode.on == on ? kAllAnswered : kQueryFailed;
+    return emit(format(mode.state, options),
+                setFailure.empty() && mode.on == on ? kAllAnswered : kQueryFailed, options, out,
+                err);
 }
 
-int check(WirelessCard& card, const Options& options, std::ostream& out) {
+int check(WirelessCard& card, const Options& options, std::ostream& out, std::ostream& err) {
     const CheckReport report = runCheck(card, options.device);
-    out << (options.json ? formatCheckJson(report) : formatCheckText(report)) << std::flush;
-    return checkExitStatus(report);
+    return emit(options.json ? formatCheckJson(report) : formatCheckText(report),
+                checkExitStatus(report), options, out, err);
 }
 
 // Says on `err` why the driver list names no port.
@@ -97,10 +131,10 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
         traceFrames(card, err);
     }
     if (options.check) {
-        return check(card, options, out);
+        return check(card, options, out, err);
     }
     if (!options.device && !modemListed(err)) {
-        return kNoPort;
+        return noPort(options, out, err);
     }
     try {
         const PortGivenBack givenBack(card);
@@ -109,11 +143,11 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
             return watch(card, options, out, err);
         }
         return options.hybridPreference ? setHybrid(card, options, out, err)
-                                        : showState(card, options, out);
+                                        : showState(card, options, out, err);
     } catch (const CnsErrors::ReturnErrors&) {
         // Only the open throws this far: every query catches its own.
         err << kName << "the modem's port did not open" << std::endl;
-        return kNoPort;
+        return noPort(options, out, err);
     }
 }
 

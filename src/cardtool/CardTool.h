@@ -12,6 +12,8 @@ constexpr int kAllAnswered = 0;
 constexpr int kQueryFailed = 1;
 constexpr int kUsageError = 2;
 constexpr int kNoPort = 3;
+// 4 is the check's: some check failed.
+constexpr int kOutputFailed = 5;  // --output: the file could not be written
 
 // Runs the tool on `arguments` (without the program name) and returns its
 // exit status. The card's own diagnostics go to standard error as usual.

@@ -7,9 +7,9 @@
 namespace CardTool {
 
 const char* const kUsage =
-    "Usage: quorvexcard [--device PATH] [--json] [--trace]\n"
-    "       quorvexcard [--device PATH] [--json] [--trace] --set-hybrid on|off\n"
-    "       quorvexcard [--device PATH] [--json] [--trace] --check\n"
+    "Usage: quorvexcard [--device PATH] [--json | --prometheus] [--trace] [--output PATH]\n"
+    "       quorvexcard [--device PATH] [--json] [--trace] [--output PATH] --set-hybrid on|off\n"
+    "       quorvexcard [--device PATH] [--json] [--trace] [--output PATH] --check\n"
     "       quorvexcard [--device PATH] [--json] [--trace] --watch [--interval SECONDS]\n"
     "                   [--count N]\n"
     "       quorvexcard --help\n"
@@ -20,6 +20,11 @@ const char* const kUsage =
     "  --device PATH        use this serial port instead of the one found in\n"
     "                       /proc/tty/driver/usbserial\n"
     "  --json               print one JSON object instead of labelled lines\n"
+    "  --prometheus         print the state as Prometheus metrics (text format\n"
+    "                       0.0.4), for node_exporter's textfile collector\n"
+    "  --output PATH        write the output to PATH instead of standard output,\n"
+    "                       whole or not at all (a new file renamed over PATH;\n"
+    "                       a symbolic link or other non-regular file is refused)\n"
     "  --set-hybrid on|off  set the HDR hybrid preference, then read the hybrid\n"
     "                       mode back and print it\n"
     "  --check              walk the probe's whole chain (driver list, port, modem,\n"
@@ -36,8 +41,8 @@ const char* const kUsage =
     "\n"
     "Exit status: 0 every query answered, 1 some query failed (or the setting\n"
     "did not take; with --watch: no sample answered), 2 usage error, 3 no modem\n"
-    "port found or it did not open. With --check: 0 every check ok, 1 warnings\n"
-    "only, 4 some check failed.\n";
+    "port found or it did not open, 5 the --output file could not be written.\n"
+    "With --check: 0 every check ok, 1 warnings only, 4 some check failed.\n";
 
 namespace {
 
@@ -51,6 +56,22 @@ std::optional<bool> onOrOff(const std::string& word) {
     return std::nullopt;
 }
 
+// --prometheus is the card's state only, and --output takes one-shot outputs.
+std::string outputConflict(const Options& options) {
+    if (options.output && options.watch) {
+        return "--watch and --output do not go together";
+    }
+    const char* other = options.json               ? "--json"
+                        : options.check            ? "--check"
+                        : options.hybridPreference ? "--set-hybrid"
+                        : options.watch            ? "--watch"
+                                                   : nullptr;
+    if (options.prometheus && other != nullptr) {
+        return std::string("--prometheus and ") + other + " do not go together";
+    }
+    return {};
+}
+
 }  // namespace
 
 ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
@@ -60,7 +81,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
     for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
         const std::string& argument = arguments[i];
         const bool takesValue = argument == "--device" || argument == "--set-hybrid" ||
-                                argument == "--interval" || argument == "--count";
+                                argument == "--interval" || argument == "--count" ||
+                                argument == "--output";
         if (takesValue && i + 1 == arguments.size()) {
             parsed.error = "option " + argument + " needs a value";
         } else if (argument == "--device") {
@@ -78,6 +100,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
         } else if (argument == "--interval" || argument == "--count") {
             parsed.error = parseWatchValue(argument, arguments[++i], options);
             watchValueGiven = argument;
+        } else if (argument == "--output") {
+            options.output = arguments[++i];
+        } else if (argument == "--prometheus") {
+            options.prometheus = true;
         } else if (argument == "--json") {
             options.json = true;
         } else if (argument == "--trace") {
@@ -98,6 +124,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
                (options.hybridPreference || options.check)) {
         parsed.error = std::string("--watch and ") + (options.check ? "--check" : "--set-hybrid") +
                        " do not go together";
+    }
+    if (parsed.error.empty()) {
+        parsed.error = outputConflict(options);
     }
     return parsed;
 }

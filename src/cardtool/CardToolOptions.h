@@ -12,6 +12,8 @@ namespace CardTool {
 struct Options {
     std::optional<std::string> device;  // none: the port the driver list names
     bool json = false;
+    bool prometheus = false;            // the Prometheus text format instead
+    std::optional<std::string> output;  // --output: replaces this file instead of standard output
     bool trace = false;
     std::optional<bool> hybridPreference;  // set by --set-hybrid on|off
     bool check = false;                    // walk the probe's chain instead

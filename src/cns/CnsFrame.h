@@ -39,22 +39,37 @@ constexpr unsigned char kOperationGet = 1;
 constexpr unsigned char kOperationSet = 3;
 constexpr unsigned char kErrorBit = 0x80;
 
+// How the first frame in a run of bytes read from the port ends.
+enum class Ending {
+    Open,    // not yet: more bytes may complete it
+    Closed,  // at its closing flag: a complete frame
+    Torn,    // by the next frame's opening flag: not a frame at all
+};
+
 // Where the first frame lies in a run of bytes read from the port.
 struct Location {
     std::size_t start;  // its opening flag; the bytes before it belong to no frame
-    std::size_t end;    // one past its closing flag, or 0 while it is incomplete
-    bool complete() const { return end != 0; }
+    std::size_t end;    // one past its last byte (a torn frame's last byte is the
+                        // one before the flag that tore it); 0 while it is open
+    Ending ending;
+    bool complete() const { return ending == Ending::Closed; }
+    std::size_t size() const { return end - start; }
 };
 
-// A frame starts at a flag; the 14 bytes after it are its header, taken as
-// they are whatever they hold. It ends at the first flag after the header
-// that is not the partner of an escape byte: a flag in the parameter is
-// always sent escaped, and an escape byte takes the next byte, flag or not,
-// as its partner, just as unescaping does. The declared lengths are not
-// used: they stay unchecked, so a reply whose lengths are off still ends
-// where its closing flag is. A flag right after an opening flag closes
-// nothing and opens the frame anew (the tail of an earlier frame).
-// `start` is `count` when the bytes hold no flag.
+// On the line 0x7E is only ever a flag: the modem escapes it in the
+// parameter, and no header field of a real frame carries it. So every flag
+// is a frame boundary, as on an HDLC-style link:
+// - a frame starts at a flag, and the 14 bytes after it are its header,
+//   taken as they are (an escape byte there is no escape);
+// - a flag within those 14 bytes tears the frame: the modem broke it off
+//   and the flag opens the next one;
+// - in the parameter an escape byte takes the next byte as its partner,
+//   but a flag right after an escape byte tears the frame too;
+// - otherwise the frame closes at the first flag after its header.
+// A flag right after a flag opens nothing (the idle line between frames):
+// the second flag opens the frame. The declared lengths are not used: they
+// stay unchecked, so a reply whose lengths are off still ends at its
+// closing flag. `start` is `count` when the bytes hold no flag.
 Location locateFrame(const unsigned char* bytes, std::size_t count);
 
 }  // namespace CnsFrame

@@ -11,11 +11,13 @@
 
 #include <chrono>
 #include <cstring>
+#include <random>
 #include <thread>
 
 #include "card/PortLock.h"
 #include "support/Bytes.h"
 #include "support/CardFixture.h"
+#include "support/LineStream.h"
 
 namespace {
 
@@ -43,6 +45,23 @@ TEST_F(CardPortTest, ReaderHandsOutOneFrameAtATime) {
     EXPECT_EQ(reader.next(card.descriptor(), deadline), Result::Incomplete);
     EXPECT_TRUE(sameBytes(cut, reader.frame(), reader.frameSize()));
     EXPECT_GE(Clock::now(), deadline);
+}
+
+// A line that tears frames, drops stray flags and carries noise between
+// them, read in pieces of any size: exactly its whole frames come out, in
+// order, and each torn one is counted as torn.
+TEST(FrameBufferTest, HandsOutExactlyTheWholeFramesOfAFlakyLine) {
+    std::mt19937 random(20261208);
+    const auto choose = [&](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
+    for (int line = 0; line < 3000; ++line) {
+        const FlakyLine::Stream stream = FlakyLine::makeStream(choose, 1 + choose(12));
+        const LineStream::Split split = LineStream::split(stream.bytes, choose);
+        ASSERT_FALSE(split.overflowed) << hex(stream.bytes);
+        ASSERT_EQ(split.frames, stream.wholeFrames) << hex(stream.bytes);
+        ASSERT_EQ(split.tornFrames, stream.tornFrames) << hex(stream.bytes);
+    }
 }
 
 // Holds the port's lock from another open, as another program would.

@@ -127,9 +127,10 @@ TEST_F(WirelessCardTest, RepliesReachOnlyTheRequestTheyAnswer) {
          "Reply of 16 bytes holds no value at offset 15.\n"},
         {"only 3 bytes", SimulatedModem::raw(Bytes(rssiFrame.begin(), rssiFrame.begin() + 3)),
          CnsErrors::UNUSABLE_REPLY, "Unusable reply of 3 bytes: no closing flag.\n"},
-        {"cut inside an escape pair",
+        {"torn right after an escape byte, and nothing after",
          SimulatedModem::raw(concat(Bytes(rssiFrame.begin(), rssiFrame.end() - 1), {0x7D, 0x7E})),
-         CnsErrors::UNUSABLE_REPLY, "Unusable reply of 19 bytes: no closing flag.\n"},
+         CnsErrors::UNUSABLE_REPLY,
+         "Dropped a torn frame of 18 bytes.\nUnusable reply of 1 bytes: no closing flag.\n"},
     };
     for (const auto& c : cases) {
         modem.answer(OBJ_RSSI, c.rssi);

@@ -19,6 +19,8 @@
 #include "support/Bytes.h"
 #include "support/CardFixture.h"
 #include "support/Descriptors.h"
+#include "support/ScriptedModem.h"
+#include "support/ToolRun.h"
 
 namespace {
 
@@ -43,29 +45,9 @@ constexpr const char* kScriptedState =
 
 constexpr unsigned kNobody = 65534;
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;  // the tool's lines and the card's, in order
-};
-
 class CardToolTest : public testing::Test {
 protected:
-    void SetUp() override {
-        // Parameter length 8 carries the type (0x3C) in parameter bytes 2-3.
-        modem.answer(OBJ_MODEM_TYPE,
-                     SimulatedModem::reply(OBJ_MODEM_TYPE, {0, 0, 0, 0x3C, 0, 0, 0, 0}));
-        modem.answerValue(OBJ_MODEM_ACTIVATED, 1);
-        modem.answerValue(OBJ_SERVICE_INDICATION, 2);
-        modem.answer(OBJ_RSSI_ECIO_CDMA_HDR,
-                     SimulatedModem::reply(OBJ_RSSI_ECIO_CDMA_HDR, {0, 90, 0, 8, 0, 80, 0, 4}));
-        modem.answerValue(OBJ_BAND_CLASS, 1);
-        modem.answerValue(OBJ_ROAMING_STATUS, 0);
-        modem.answerValue(OBJ_HDR_SERVICE_STATE, 3);
-        modem.answerValue(OBJ_HDR_ROAM_STATUS, 0xFFFF);
-        modem.answerValue(OBJ_HDR_MISC_NOTIFICATION_STATUS, 7);
-        modem.answerValue(OBJ_HDR_HYBRID_PREFERENCE, 1);
-    }
+    void SetUp() override { answerScriptedState(modem); }
 
     // The tool in process; it must give the port back closed and with the
     // settings it found (the pseudo-terminal starts in cooked mode).
@@ -242,6 +224,19 @@ TEST_F(CardToolTest, UsageErrorsHelpAndAPortThatDoesNotOpenAskNothing) {
         {{"--watch", "--check"},
          2,
          "quorvexcard: --watch and --check do not go together" + tryHelp},
+        {{"--prometheus", "--json"},
+         2,
+         "quorvexcard: --prometheus and --json do not go together" + tryHelp},
+        {{"--check", "--prometheus"},
+         2,
+         "quorvexcard: --prometheus and --check do not go together" + tryHelp},
+        {{"--watch", "--prometheus"},
+         2,
+         "quorvexcard: --prometheus and --watch do not go together" + tryHelp},
+        {{"--watch", "--output", "/tmp/x"},
+         2,
+         "quorvexcard: --watch and --output do not go together" + tryHelp},
+        {{"--output"}, 2, "quorvexcard: option --output needs a value" + tryHelp},
         {{"--help"}, 0, ""},
         {{"--device", "/dev/quorvex-none"},
          3,

@@ -7,47 +7,73 @@
 
 namespace {
 
+using CnsFrame::Ending;
+
 // Flag and a 14-byte header whose parameter length is `length`.
 Bytes header(unsigned char length) {
     return {0x7E, 0x00, 0x0C, 0x2B, 0x00, 0x10, 0x01,  0x02,
             0x00, 0x00, 0x00, 0x00, 0x00, 0x00, length};
 }
 
-TEST(CnsFrameTest, FrameEndsAtTheFirstUnescapedFlagAfterItsHeader) {
-    constexpr std::size_t kIncomplete = 0;
-    const struct {
-        const char* name;
-        Bytes bytes;
-        std::size_t start;
-        std::size_t end;
-    } cases[] = {
-        {"nothing", {}, 0, kIncomplete},
-        {"no flag at all", {0x01, 0x02, 0x03}, 3, kIncomplete},
-        {"whole frame", concat(header(2), {0x00, 0x4B, 0x7E}), 0, 18},
-        {"bytes after it are not its own", concat(header(2), {0x00, 0x4B, 0x7E, 0x7E, 0x01}), 0,
-         18},
-        {"stray bytes before its flag", concat({0x55, 0x7D}, concat(header(2), {0x00, 0x4B, 0x7E})),
-         2, 20},
-        {"a flag in the header is header", concat({0x7E, 0x00, 0x7E}, Bytes(12, 0x7E)), 0,
-         kIncomplete},
-        {"escaped flag in the parameter", concat(header(2), {0x7D, 0x5E, 0x01, 0x7E}), 0, 19},
-        {"escape takes the flag as its partner", concat(header(2), {0x01, 0x7D, 0x7E}), 0,
-         kIncomplete},
-        {"escape pair, then the closing flag", concat(header(2), {0x01, 0x7D, 0x7E, 0x7E}), 0, 19},
-        {"cut inside the header",
-         {0x7E, 0x00, 0x0C, 0x2B, 0x00, 0x10, 0x01, 0x02, 0x00},
-         0,
-         kIncomplete},
-        {"cut before the closing flag", concat(header(2), {0x00, 0x4B}), 0, kIncomplete},
-        {"lengths are not used", concat(header(9), {0x00, 0x4B, 0x7E}), 0, 18},
-        {"a frame's tail before the next frame", concat({0x7E}, concat(header(0), {0x7E})), 1, 17},
-    };
-    for (const auto& c : cases) {
-        const CnsFrame::Location found = CnsFrame::locateFrame(c.bytes.data(), c.bytes.size());
-        EXPECT_EQ(found.start, c.start) << c.name;
-        EXPECT_EQ(found.end, c.end) << c.name;
-        EXPECT_EQ(found.complete(), c.end != kIncomplete) << c.name;
-    }
+struct FrameCase {
+    const char* name;
+    Bytes bytes;
+    std::size_t start;
+    std::size_t end;
+    Ending ending;
+};
+
+class LocateFrameTest : public testing::TestWithParam<FrameCase> {};
+
+TEST_P(LocateFrameTest, EveryFlagIsABoundary) {
+    const FrameCase& c = GetParam();
+    const CnsFrame::Location found = CnsFrame::locateFrame(c.bytes.data(), c.bytes.size());
+    EXPECT_EQ(found.start, c.start);
+    EXPECT_EQ(found.ending, c.ending);
+    EXPECT_EQ(found.end, c.end);
 }
+
+const Bytes kWhole = concat(header(2), {0x00, 0x4B, 0x7E});
+
+INSTANTIATE_TEST_SUITE_P(
+    CnsFrameTest, LocateFrameTest,
+    testing::Values(
+        FrameCase{"Nothing", {}, 0, 0, Ending::Open},
+        FrameCase{"NoFlagAtAll", {0x01, 0x02, 0x03}, 3, 0, Ending::Open},
+        FrameCase{"WholeFrame", kWhole, 0, 18, Ending::Closed},
+        FrameCase{"BytesAfterItAreNotItsOwn", concat(kWhole, {0x7E, 0x01}), 0, 18, Ending::Closed},
+        FrameCase{"StrayBytesBeforeItsFlag", concat({0x55, 0x7D}, kWhole), 2, 20, Ending::Closed},
+        FrameCase{"EscapedFlagInTheParameter", concat(header(2), {0x7D, 0x5E, 0x01, 0x7E}), 0, 19,
+                  Ending::Closed},
+        FrameCase{"EscapeByteInTheHeaderIsHeader",
+                  {0x7E, 0x00, 0x0A, 0x2B, 0x00, 0x10, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                   0x00, 0x7D, 0x7E},
+                  0,
+                  16,
+                  Ending::Closed},
+        FrameCase{"LengthsAreNotUsed", concat(header(9), {0x00, 0x4B, 0x7E}), 0, 18,
+                  Ending::Closed},
+        FrameCase{"FlagsBetweenFramesOpenNothing", concat({0x7E, 0x7E}, kWhole), 2, 20,
+                  Ending::Closed},
+        FrameCase{"TornByAFlagInsideTheHeader", concat({0x7E, 0x00, 0x0C, 0x2B}, kWhole), 0, 4,
+                  Ending::Torn},
+        FrameCase{"TornByAFlagAtTheHeadersLastOffset",
+                  {0x7E, 0x00, 0x0C, 0x2B, 0x00, 0x10, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                   0x00, 0x7E},
+                  0,
+                  14,
+                  Ending::Torn},
+        FrameCase{"TornByAFlagRightAfterAnEscapeByte", concat(header(2), {0x01, 0x7D, 0x7E, 0x7E}),
+                  0, 17, Ending::Torn},
+        FrameCase{"OpenWhenCutInsideTheHeader",
+                  {0x7E, 0x00, 0x0C, 0x2B, 0x00, 0x10, 0x01, 0x02, 0x00},
+                  0,
+                  0,
+                  Ending::Open},
+        FrameCase{"OpenWhenCutBeforeTheClosingFlag", concat(header(2), {0x00, 0x4B}), 0, 0,
+                  Ending::Open},
+        FrameCase{"OpenWhileAnEscapeByteWaitsForItsPartner", concat(header(2), {0x01, 0x7D}), 0, 0,
+                  Ending::Open}),
+    [](const testing::TestParamInfo<FrameCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cns/CnsObjects.h"
 #include "sim/Sandbox.h"
@@ -189,6 +190,58 @@ TEST_F(ProbeRunTest, ModemFailuresTakeTheFailureRoad) {
         expectFailureRoad(run);
     }
 }
+
+// A flaky link cuts the reply off and the modem sends it again whole 50 ms
+// later: the torn frame lends none of its bytes to the whole one. Cut at 15
+// or 16 bytes, the first frame closes at the second one's flag with a
+// parameter too short for the value: the failure road, never another value.
+struct TornReply {
+    std::string name;
+    Bytes first;  // what the modem sends before the whole reply
+    std::string err;
+    bool mayFail;
+};
+
+class TornReplyTest : public ProbeRunTest, public testing::WithParamInterface<TornReply> {};
+
+TEST_P(TornReplyTest, IsDroppedAndTheWholeReplyTaken) {
+    const TornReply& c = GetParam();
+    modem.answer(OBJ_RSSI, SimulatedModem::raw(c.first).then(
+                               SimulatedModem::reply(OBJ_RSSI, value16(75)).after(50ms)));
+    modem.answerValue(OBJ_ROAMING_STATUS, 1);
+    const ProbeRun run = sandbox.runProbe();
+    if (c.mayFail && run.metrics != "-75\n1\n") {
+        expectFailureRoad(run);
+        return;
+    }
+    EXPECT_EQ(run.metrics, "-75\n1\n");
+    EXPECT_EQ(run.exitStatus, 181);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, c.err);
+}
+
+std::vector<TornReply> tornReplies() {
+    const Bytes whole = replyFrame(OBJ_RSSI, 0x02, value16(75));
+    std::vector<TornReply> cases;
+    for (std::size_t cut = 1; cut < whole.size(); ++cut) {
+        // A lone flag is the idle line, and 17 bytes close as the whole reply.
+        const bool torn = cut >= 2 && cut <= 14;
+        cases.push_back({"CutAfter" + std::to_string(cut) + "Bytes",
+                         Bytes(whole.begin(), whole.begin() + static_cast<long>(cut)),
+                         torn ? "Dropped a torn frame of " + std::to_string(cut) + " bytes.\n" : "",
+                         cut == 15 || cut == 16});
+    }
+    Bytes escapeLast(whole.begin(), whole.begin() + 16);
+    escapeLast.push_back(0x7D);
+    cases.push_back(
+        {"CutRightAfterAnEscapeByte", escapeLast, "Dropped a torn frame of 17 bytes.\n", false});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(ProbeRunTest, TornReplyTest, testing::ValuesIn(tornReplies()),
+                         [](const testing::TestParamInfo<TornReply>& info) {
+                             return info.param.name;
+                         });
 
 // Another program on the port, or a line that takes no more: the run still
 // ends within its bound, on the failure road.

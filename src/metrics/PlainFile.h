@@ -1,0 +1,26 @@
+// The one rule for a file written in a directory others may write to (the
+// probe's metrics file in /tmp, quorvexcard's --output): only a plain regular
+// file with no other name is written or replaced. A symbolic link, a hard
+// link, a directory, a device or a FIFO planted at the path is refused, so
+// that nothing is written through it.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstddef>
+
+namespace PlainFile {
+
+// Readable by the monitoring system's user, writable by the writer only.
+constexpr mode_t kMode = 0644;
+
+// 0 when `status` (from lstat or fstat) is of a plain regular file, else the
+// errno saying why not: ELOOP for a symbolic link, EISDIR for a directory,
+// EPERM for anything else (also a regular file with another name).
+int refusalOf(const struct stat& status);
+
+// Writes all `count` bytes, going on after an interrupted or short write;
+// false with errno set when a write fails.
+bool writeAll(int fd, const char* bytes, std::size_t count);
+
+}  // namespace PlainFile

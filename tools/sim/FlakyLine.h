@@ -1,0 +1,90 @@
+// A flaky line's bytes: whole frames, with torn frames (broken off inside
+// the header or right after an escape byte, then a flag), stray flags and
+// line noise between them. `choose(n)` picks a number below n: a seeded
+// generator in the tests, the fuzzer's bytes in the fuzz target.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace FlakyLine {
+
+using Bytes = std::vector<unsigned char>;
+
+constexpr unsigned char kFlag = 0x7E;
+constexpr unsigned char kEscape = 0x7D;
+
+struct Stream {
+    Bytes bytes;
+    std::vector<Bytes> wholeFrames;  // in the order sent
+    std::size_t tornFrames = 0;
+};
+
+template <typename Choose>
+unsigned char anyButFlag(Choose& choose) {
+    const auto b = static_cast<unsigned char>(choose(255));
+    return b >= kFlag ? static_cast<unsigned char>(b + 1) : b;
+}
+
+// Flag and a header: 14 bytes that are never a flag, escape bytes included.
+template <typename Choose>
+Bytes opening(Choose& choose) {
+    Bytes frame = {kFlag};
+    for (int i = 0; i < 14; ++i) {
+        frame.push_back(anyButFlag(choose));
+    }
+    return frame;
+}
+
+template <typename Choose>
+void appendEscaped(Bytes& frame, std::size_t count, Choose& choose) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto b = static_cast<unsigned char>(choose(256));
+        if (b == kFlag || b == kEscape) {
+            frame.insert(frame.end(), {kEscape, static_cast<unsigned char>(b ^ 0x20)});
+        } else {
+            frame.push_back(b);
+        }
+    }
+}
+
+template <typename Choose>
+Stream makeStream(Choose&& choose, std::size_t elements) {
+    enum { Whole, TornInHeader, TornAfterEscape, Noise, StrayFlag, Kinds };
+    Stream stream;
+    bool flagNext = false;  // a torn frame or a stray flag ends at the next flag
+    for (std::size_t i = 0; i < elements || flagNext; ++i) {
+        int kind = i < elements ? static_cast<int>(choose(Kinds)) : Whole;
+        if (kind == Noise && flagNext) {
+            kind = Whole;
+        }
+        Bytes element;
+        if (kind == Whole) {
+            element = opening(choose);
+            appendEscaped(element, choose(8), choose);
+            element.push_back(kFlag);
+            stream.wholeFrames.push_back(element);
+        } else if (kind == TornInHeader) {
+            element = {kFlag};
+            for (std::size_t n = 1 + choose(13); n > 0; --n) {
+                element.push_back(anyButFlag(choose));
+            }
+        } else if (kind == TornAfterEscape) {
+            element = opening(choose);
+            appendEscaped(element, choose(4), choose);
+            element.push_back(kEscape);
+        } else if (kind == Noise) {
+            for (std::size_t n = 1 + choose(8); n > 0; --n) {
+                element.push_back(anyButFlag(choose));
+            }
+        } else {
+            element = {kFlag};
+        }
+        stream.tornFrames += kind == TornInHeader || kind == TornAfterEscape;
+        flagNext = kind != Whole && kind != Noise;
+        stream.bytes.insert(stream.bytes.end(), element.begin(), element.end());
+    }
+    return stream;
+}
+
+}  // namespace FlakyLine
