@@ -15,6 +15,9 @@ list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUORVEX_TOOLCHAIN_PREFIX QUORVE
 
 set(CMAKE_C_COMPILER ${QUORVEX_TOOLCHAIN_PREFIX}gcc)
 set(CMAKE_CXX_COMPILER ${QUORVEX_TOOLCHAIN_PREFIX}g++)
+# gcc notes every ARM call whose argument passing changed in gcc 7.1; the
+# device's code all comes from one compiler, so they tell nothing.
+set(CMAKE_CXX_FLAGS_INIT "-Wno-psabi")
 if(QUORVEX_SYSROOT)
   set(CMAKE_SYSROOT ${QUORVEX_SYSROOT})
   set(CMAKE_FIND_ROOT_PATH ${QUORVEX_SYSROOT})

@@ -27,3 +27,10 @@ FUZZ_PACKAGES="clang-14 libclang-rt-14-dev"
 MEMCHECK_PACKAGES="valgrind"
 # The real parser of the tool's Prometheus output (tests use their own port).
 EXPORTER_PACKAGES="prometheus-node-exporter"
+# The device (armeb-linux-uclibcgnueabi) under qemu-user; the toolchain
+# itself comes from QUORVEX_DEVICE_TOOLCHAIN.
+DEVICE_PACKAGES="qemu-user-static googletest"
+# What Buildroot checks for at start (some never used here), the Debian host
+# tools that stand in for its downloaded ones, and check-package's modules.
+BUILDROOT_PACKAGES="make gcc g++ libc6-dev patch perl file wget cpio unzip rsync bc bzip2 \
+cmake pkgconf patchelf python3 python3-magic flake8 qemu-user-static"

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,6 +36,38 @@ void makeDir(const std::string& path) {
     }
 }
 
+// Opens `path` as descriptor `target`; async-signal-safe, for a forked child.
+bool openAs(int target, const char* path, int flags) {
+    const int fd = ::open(path, flags, 0644);
+    if (fd == -1) {
+        return false;
+    }
+    if (fd == target) {
+        return true;
+    }
+    const bool moved = ::dup2(fd, target) != -1;
+    ::close(fd);
+    return moved;
+}
+
+// Runs in the forked child, so only async-signal-safe calls: a session of
+// its own (no controlling terminal, the terminal's signals never reach it),
+// standard input from /dev/null, output and error into the files, then the
+// descriptors asked closed. An exec that fails ends with the shell's 127.
+[[noreturn]] void execInOwnSession(char* const argv[], const char* outPath, const char* errPath,
+                                   const std::vector<int>& closed) {
+    const bool ready = ::setsid() != -1 && openAs(0, "/dev/null", O_RDONLY) &&
+                       openAs(1, outPath, O_WRONLY | O_CREAT | O_TRUNC) &&
+                       openAs(2, errPath, O_WRONLY | O_CREAT | O_TRUNC);
+    if (ready) {
+        for (const int fd : closed) {
+            ::close(fd);
+        }
+        ::execve(argv[0], argv, environ);
+    }
+    ::_exit(127);
+}
+
 }  // namespace
 
 void writeFileText(const std::string& path, const std::string& text) {
@@ -48,7 +79,8 @@ void writeFileText(const std::string& path, const std::string& text) {
 }
 
 std::string probePath() {
-    return QUORVEX_PROBE_PATH;
+    const char* other = std::getenv("QUORVEX_PROBE");
+    return other != nullptr && *other != '\0' ? other : QUORVEX_PROBE_PATH;
 }
 
 std::string readFileText(const std::string& path) {
@@ -119,30 +151,17 @@ ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
 
     const std::string outPath = root + "/stdout";
     const std::string errPath = root + "/stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
     ::unlink(outPath.c_str());  // a closed descriptor leaves none
     ::unlink(errPath.c_str());
-    for (const int fd : closed) {
-        posix_spawn_file_actions_addclose(&actions, fd);
-    }
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
 
     ProbeRun result;
     const auto start = Clock::now();
-    pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (spawned != 0) {
-        throw std::system_error(spawned, std::generic_category(), "posix_spawn");
+    const pid_t pid = ::fork();
+    if (pid == -1) {
+        throw std::system_error(errno, std::generic_category(), "fork");
+    }
+    if (pid == 0) {
+        execInOwnSession(argv.data(), outPath.c_str(), errPath.c_str(), closed);
     }
     int status = 0;
     for (;;) {
@@ -205,12 +224,14 @@ std::string ProbeSandbox::stageProgram(const std::string& path, const std::strin
     return "/tmp/" + name;
 }
 
-ProbeRun ProbeSandbox::runProbe(std::chrono::milliseconds limit) const {
+ProbeRun ProbeSandbox::runProbe(const std::vector<std::string>& arguments,
+                                std::chrono::milliseconds limit) const {
     std::vector<std::string> command = probeLauncher();
     // A launcher opens the probe inside the sandbox, where a build under
     // /tmp is out of sight.
     command.push_back(command.empty() ? probePath()
                                       : stageProgram(probePath(), "probe-under-test"));
+    command.insert(command.end(), arguments.begin(), arguments.end());
     return run(command, limit);
 }
 

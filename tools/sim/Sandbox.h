@@ -50,10 +50,11 @@ public:
 
     ProbeRun run(const std::vector<std::string>& command,
                  std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
-    // Runs the probe under test, under the launcher named by the environment
-    // variable QUORVEX_PROBE_LAUNCHER (words separated by spaces, e.g. a
-    // valgrind command line) when it is set.
-    ProbeRun runProbe(std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    // Runs the probe under test with `arguments`, under the launcher named by
+    // the environment variable QUORVEX_PROBE_LAUNCHER (words separated by
+    // spaces, e.g. a valgrind or qemu command line) when it is set.
+    ProbeRun runProbe(const std::vector<std::string>& arguments = {},
+                      std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
 
 private:
     std::string root;
@@ -66,7 +67,9 @@ private:
 
 std::string readFileText(const std::string& path);
 void writeFileText(const std::string& path, const std::string& text);
-// The probe binary under test.
+// The probe binary under test: this build's, or another's named by the
+// environment variable QUORVEX_PROBE (e.g. the device's, run under qemu as
+// QUORVEX_PROBE_LAUNCHER).
 std::string probePath();
 // Whether runProbe runs the probe under a launcher.
 bool probeUnderLauncher();

@@ -1,0 +1,35 @@
+################################################################################
+#
+# quorvexmetrics
+#
+################################################################################
+
+QUORVEXMETRICS_VERSION = 1.0
+QUORVEXMETRICS_SITE = $(BR2_EXTERNAL_QUORVEXMETRICS_PATH)/../..
+QUORVEXMETRICS_SITE_METHOD = local
+# A developer's build directories in the checkout are not sources.
+QUORVEXMETRICS_OVERRIDE_SRCDIR_RSYNC_EXCLUSIONS = \
+	--exclude='/build*' --exclude=/out
+QUORVEXMETRICS_CONF_OPTS = -DQUORVEX_BUILD_TESTS=OFF
+
+ifeq ($(BR2_PACKAGE_QUORVEXMETRICS_CARDTOOL),y)
+QUORVEXMETRICS_CONF_OPTS += -DQUORVEX_BUILD_CARDTOOL=ON
+else
+QUORVEXMETRICS_CONF_OPTS += -DQUORVEX_BUILD_CARDTOOL=OFF
+endif
+
+ifeq ($(BR2_PACKAGE_QUORVEXMETRICS_CRON),y)
+QUORVEXMETRICS_CRONTAB = $(TARGET_DIR)/etc/cron/crontabs/root
+# Root's crontab may hold other packages' lines: replace only the probe's.
+define QUORVEXMETRICS_INSTALL_CRONTAB
+	mkdir -p $(dir $(QUORVEXMETRICS_CRONTAB))
+	touch $(QUORVEXMETRICS_CRONTAB)
+	$(SED) '\: /usr/bin/quorvexmetrics :d' $(QUORVEXMETRICS_CRONTAB)
+	echo '$(call qstrip,$(BR2_PACKAGE_QUORVEXMETRICS_CRON_SCHEDULE)) /usr/bin/quorvexmetrics >/dev/null 2>&1' \
+		>>$(QUORVEXMETRICS_CRONTAB)
+	chmod 0600 $(QUORVEXMETRICS_CRONTAB)
+endef
+QUORVEXMETRICS_POST_INSTALL_TARGET_HOOKS += QUORVEXMETRICS_INSTALL_CRONTAB
+endif
+
+$(eval $(cmake-package))
