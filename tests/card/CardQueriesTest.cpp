@@ -194,10 +194,4 @@ TEST_F(CardQueriesTest, RejectedSettingIsReportedNotThrown) {
     EXPECT_EQ(errors, "4202 query data packet has an error associated with it.\n");
 }
 
-TEST_F(CardQueriesTest, MuteModemFailsEveryQuery) {
-    std::string errors;
-    EXPECT_EQ(run([&] { card.getHybridMode(); }, errors), CnsErrors::NO_DATA_RETURNED);
-    EXPECT_EQ(errors, "No data was returned by query.\n");
-}
-
 }  // namespace

@@ -309,24 +309,8 @@ TEST_F(CardToolTest, ProbeGetsItsTurnDuringALongSnapshot) {
     if (!ProbeSandbox::unavailableReason().empty()) {
         GTEST_SKIP() << ProbeSandbox::unavailableReason();
     }
-    const auto late = [](SimulatedModem::Answer answer) { return answer.after(200ms); };
-    modem.answer(OBJ_MODEM_TYPE,
-                 late(SimulatedModem::reply(OBJ_MODEM_TYPE, {0, 0, 0, 0x3C, 0, 0, 0, 0})));
-    modem.answer(OBJ_RSSI_ECIO_CDMA_HDR,
-                 late(SimulatedModem::reply(OBJ_RSSI_ECIO_CDMA_HDR, {0, 90, 0, 8, 0, 80, 0, 4})));
-    for (const auto& [object, value] :
-         std::initializer_list<std::pair<unsigned short, unsigned short>>{
-             {OBJ_RSSI, 75},
-             {OBJ_MODEM_ACTIVATED, 1},
-             {OBJ_SERVICE_INDICATION, 2},
-             {OBJ_BAND_CLASS, 1},
-             {OBJ_ROAMING_STATUS, 0},
-             {OBJ_HDR_SERVICE_STATE, 3},
-             {OBJ_HDR_ROAM_STATUS, 0xFFFF},
-             {OBJ_HDR_MISC_NOTIFICATION_STATUS, 7},
-             {OBJ_HDR_HYBRID_PREFERENCE, 1}}) {
-        modem.answer(object, late(SimulatedModem::reply(object, value16(value))));
-    }
+    answerScriptedState(modem, 200ms);
+    modem.answer(OBJ_RSSI, SimulatedModem::reply(OBJ_RSSI, value16(75)).after(200ms));
     ProbeSandbox probeBox;
     probeBox.setDriverList("0: product:0028 num_ports:1 port:0 path:a\n1: product:0028\n");
     probeBox.addDevice("ttyUSB1", modem.devicePath());

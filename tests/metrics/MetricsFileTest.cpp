@@ -11,19 +11,12 @@
 #include <string>
 
 #include "sim/Sandbox.h"
+#include "support/ScratchDir.h"
 
 namespace {
 
 class MetricsFileTest : public testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/metrics-file-test.XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr) << std::strerror(errno);
-        dir = pattern;
-        path = dir + "/metrics";
-    }
-    void TearDown() override { ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0); }
-
     // Opens `path`, returning whether it opened and what went to standard error.
     bool openReporting(MetricsFile& metrics, std::string& errors) const {
         testing::internal::CaptureStderr();
@@ -32,8 +25,9 @@ protected:
         return opened;
     }
 
-    std::string dir;
-    std::string path;
+    const ScratchDir scratch;
+    const std::string dir = scratch.path;
+    const std::string path = dir + "/metrics";
 };
 
 TEST_F(MetricsFileTest, WritesDecimalLines) {

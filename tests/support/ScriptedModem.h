@@ -1,6 +1,5 @@
-// The simulated modem answering every query of quorvexcard's state with the
-// values of the README's example, and that state as the tool's Prometheus
-// exposition.
+// The state the simulated modem answers with answerScriptedState as the
+// tool's Prometheus exposition, and cases that answer some queries otherwise.
 #pragma once
 
 #include <functional>
@@ -10,24 +9,8 @@
 #include <vector>
 
 #include "cns/CnsObjects.h"
+#include "sim/ScriptedState.h"
 #include "sim/SimulatedModem.h"
-
-inline void answerScriptedState(SimulatedModem& modem) {
-    using namespace CnsObjects;
-    // Parameter length 8 carries the type (0x3C) in parameter bytes 2-3.
-    modem.answer(OBJ_MODEM_TYPE,
-                 SimulatedModem::reply(OBJ_MODEM_TYPE, {0, 0, 0, 0x3C, 0, 0, 0, 0}));
-    modem.answerValue(OBJ_MODEM_ACTIVATED, 1);
-    modem.answerValue(OBJ_SERVICE_INDICATION, 2);
-    modem.answer(OBJ_RSSI_ECIO_CDMA_HDR,
-                 SimulatedModem::reply(OBJ_RSSI_ECIO_CDMA_HDR, {0, 90, 0, 8, 0, 80, 0, 4}));
-    modem.answerValue(OBJ_BAND_CLASS, 1);
-    modem.answerValue(OBJ_ROAMING_STATUS, 0);
-    modem.answerValue(OBJ_HDR_SERVICE_STATE, 3);
-    modem.answerValue(OBJ_HDR_ROAM_STATUS, 0xFFFF);
-    modem.answerValue(OBJ_HDR_MISC_NOTIFICATION_STATUS, 7);
-    modem.answerValue(OBJ_HDR_HYBRID_PREFERENCE, 1);
-}
 
 // The scripted state with every query answered; P stands for the port's
 // label value, S for the collection's seconds.

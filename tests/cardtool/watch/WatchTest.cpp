@@ -5,16 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <climits>
 #include <ctime>
 #include <iostream>
 #include <regex>
@@ -24,13 +19,12 @@
 #include "cardtool/CardTool.h"
 #include "cardtool/watch/WatchSample.h"
 #include "cns/CnsObjects.h"
+#include "sim/ChildProcess.h"
 #include "sim/DriftingSignal.h"
 #include "sim/Sandbox.h"
 #include "sim/SimulatedModem.h"
 #include "support/Descriptors.h"
 #include "support/ToolRun.h"
-
-extern char** environ;
 
 namespace {
 
@@ -188,95 +182,24 @@ TEST(WatchStatsTest, MeanOfADayOfSamplesDoesNotDrift) {
     EXPECT_EQ(CardTool::statsColumns(stats), "   -91   -90.5    -90");
 }
 
-// Reads `fd` until it holds `lineCount` lines, its end, or 10 s.
-std::string readLines(int fd, std::size_t lineCount = SIZE_MAX) {
-    std::string text;
-    const auto limit = Clock::now() + 10s;
-    while (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) < lineCount &&
-           Clock::now() < limit) {
-        pollfd watch{fd, POLLIN, 0};
-        char buffer[4096];
-        const ssize_t n = ::poll(&watch, 1, 100) > 0 ? ::read(fd, buffer, sizeof buffer) : -2;
-        if (n == 0 || n == -1) {
-            break;  // the end; a pseudo-terminal says EIO
-        }
-        text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-    }
-    return text;
-}
-
 // "" when the tool's binary runs on this host; a cross build's binary does
 // not run where only the test executables go through an emulator.
 std::string cannotRunTheBinary() {
-    static const std::string reason = [] {
-        char* argv[] = {const_cast<char*>(QUORVEX_CARDTOOL_PATH), const_cast<char*>("--help"),
-                        nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        pid_t pid = -1;
-        int status = -1;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned == 0) {
-            ::waitpid(pid, &status, 0);
-        }
-        return spawned == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0
-                   ? std::string()
-                   : std::string("the tool's binary does not run on this host (a cross build)");
-    }();
+    static const std::string reason =
+        ChildProcess({QUORVEX_CARDTOOL_PATH, "--help"}).exitStatus(5s) == 0
+            ? ""
+            : "the tool's binary does not run on this host (a cross build)";
     return reason;
 }
 
-// The binary, its standard output on `terminal` or else on a pipe read
-// through `out`, its standard error on a pipe read through `err`.
-struct ToolProcess {
-    ToolProcess(std::vector<std::string> arguments, int terminal = -1) {
-        int outPipe[2], errPipe[2];
-        EXPECT_EQ(::pipe2(outPipe, O_CLOEXEC) | ::pipe2(errPipe, O_CLOEXEC), 0);
+// The binary with `arguments`, its output on `terminal` or else on a pipe.
+struct ToolProcess : ChildProcess {
+    explicit ToolProcess(std::vector<std::string> arguments, int terminal = -1)
+        : ChildProcess(withTool(std::move(arguments)), terminal) {}
+    static std::vector<std::string> withTool(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), QUORVEX_CARDTOOL_PATH);
-        std::vector<char*> argv;
-        for (auto& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, terminal != -1 ? terminal : outPipe[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(outPipe[1]);
-        ::close(errPipe[1]);
-        out = outPipe[0];
-        err = errPipe[0];
+        return arguments;
     }
-    ~ToolProcess() {
-        closeOut();
-        ::close(err);
-    }
-    void closeOut() {
-        ::close(out);
-        out = -1;
-    }
-    // The exit status, or -1 when it did not exit normally within `limit`.
-    int exitStatus(Clock::duration limit) {
-        const auto end = Clock::now() + limit;
-        int status = 0;
-        while (::waitpid(pid, &status, WNOHANG) == 0) {
-            if (Clock::now() > end) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, &status, 0);
-                return -1;
-            }
-            std::this_thread::sleep_for(5ms);
-        }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    pid_t pid = -1;
-    int out = -1;
-    int err = -1;
 };
 
 TEST_F(WatchTest, ScreenOnATerminalRedrawsInPlaceAndShowsTheCursorAgain) {
@@ -415,7 +338,7 @@ TEST_F(WatchTest, ProbeRunsBesideAWatchOnTheSamePort) {
     ToolProcess watch(
         {"--device", modem.devicePath(), "--watch", "--interval", "0.1", "--count", "30"});
     int probeRuns = 0;
-    for (int status = 0; ::waitpid(watch.pid, &status, WNOHANG) == 0; ++probeRuns) {
+    for (; watch.running(); ++probeRuns) {
         const ProbeRun probe = sandbox.runProbe();
         EXPECT_EQ(probe.metrics, "-75\n1\n") << "run " << probeRuns;
         EXPECT_EQ(probe.err, "");
