@@ -8,6 +8,7 @@
 #include "cardtool/check/CheckLinks.h"
 #include "cardtool/check/SystemFiles.h"
 #include "metrics/MetricsRun.h"
+#include "metrics/PlainFile.h"
 
 namespace CardTool {
 
@@ -115,7 +116,7 @@ CheckResult checkMetricsFile(const std::vector<ScheduleEntry>& schedule, const C
             "quorvexmetrics once");
         return result;
     }
-    if (!S_ISREG(file.st_mode) || file.st_nlink != 1) {
+    if (PlainFile::refusalOf(file) != 0) {
         result.details.push_back(
             path + " is " + fileKind(file.st_mode) +
             (S_ISREG(file.st_mode) ? " with " + std::to_string(file.st_nlink) + " links" : ""));
