@@ -12,7 +12,9 @@ CheckResult checkSchedule(const std::vector<ScheduleEntry>& schedule, const Cron
                                  ")");
         result.warn(
             "nothing runs the probe on a schedule: add '* * * * * /usr/bin/quorvexmetrics "
-            ">/dev/null 2>&1' to /etc/crontabs/root (busybox crond) or a file in /etc/cron.d");
+            ">/dev/null 2>&1' to root's crontab with crontab -e (busybox crond reads "
+            "/etc/crontabs/root, or /etc/cron/crontabs/root as Buildroot starts it) or to a file "
+            "in /etc/cron.d");
     }
     result.details.push_back(cron.pid != 0 ? "the cron daemon runs: " + cron.command +
                                                  " (process " + std::to_string(cron.pid) + ")"
