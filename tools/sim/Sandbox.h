@@ -73,5 +73,7 @@ void writeFileText(const std::string& path, const std::string& text);
 std::string probePath();
 // Whether runProbe runs the probe under a launcher.
 bool probeUnderLauncher();
-// The extra time a run of the probe may take under its launcher.
+// The extra time a run of the probe may take under its launcher; also
+// what the card's own waits may take beyond their bound when the test
+// command runs the test executables under the same tool (valgrind).
 std::chrono::milliseconds launcherAllowance();
