@@ -161,8 +161,11 @@ TEST_F(WatchTest, CadenceRunsFromEachSampleStart) {
     std::vector<std::string> withoutTime;
     const std::vector<long long> starts = startsOf(tool.out, withoutTime);
     ASSERT_EQ(starts.size(), 4u);
+    // Counted from each end, the gaps would be 800 ms: a slow launcher's
+    // wider slack still tells the two apart.
+    const long long slack = probeUnderLauncher() ? 200 : 40;
     for (std::size_t i = 1; i < starts.size(); ++i) {
-        EXPECT_NEAR(starts[i] - starts[i - 1], 500, 40) << "sample " << i + 1;
+        EXPECT_NEAR(starts[i] - starts[i - 1], 500, slack) << "sample " << i + 1;
     }
 }
 
