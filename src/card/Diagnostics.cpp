@@ -1,18 +1,21 @@
 #include "card/Diagnostics.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
-#include <iostream>
+
+#include "text/TextOut.h"
 
 namespace Diagnostics {
 
-void toStream(void* context, const std::string& line, int) {
-    // One insertion, so that the line reaches the terminal in one piece.
-    *static_cast<std::ostream*>(context) << line + '\n' << std::flush;
+void toOut(void* context, const std::string& line, int) {
+    *static_cast<Text::Out*>(context) << line << Text::endl;
 }
 
-void toStandardError(void*, const std::string& line, int errorNumber) {
-    toStream(&std::cerr, line, errorNumber);
+void toStandardError(void*, const std::string& line, int) {
+    const std::string text = line + '\n';
+    Text::writeAll(STDERR_FILENO, text.data(), text.size());
 }
 
 void Reporter::systemError(std::string prefix) const {

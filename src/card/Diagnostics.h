@@ -13,9 +13,9 @@ namespace Diagnostics {
 // otherwise).
 using Sink = void (*)(void* context, const std::string& line, int errorNumber);
 
-// The line on the std::ostream that `context` points to, in one piece.
-void toStream(void* context, const std::string& line, int errorNumber);
-// The default sink: the line on standard error.
+// The line on the Text::Out that `context` points to, in one piece.
+void toOut(void* context, const std::string& line, int errorNumber);
+// The default sink: the line on standard error, in one write.
 void toStandardError(void* context, const std::string& line, int errorNumber);
 
 class Reporter {

@@ -1,8 +1,7 @@
 #include "card/PortDiscovery.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
+#include "text/TextFile.h"
+#include "text/TextScan.h"
 
 namespace PortDiscovery {
 
@@ -13,14 +12,15 @@ constexpr int kTokensToNextIndex = 4;
 
 }  // namespace
 
-std::string findModemPortText(std::istream& driverList) {
+std::string findModemPortText(const std::string& driverList) {
+    Text::Tokens tokens(driverList);
     std::string token;
-    while (driverList >> token) {
+    while (tokens.next(token)) {
         if (token.find(kProductMarker) == std::string::npos) {
             continue;
         }
         for (int i = 0; i < kTokensToNextIndex; ++i) {
-            if (!(driverList >> token)) {
+            if (!tokens.next(token)) {
                 return {};
             }
         }
@@ -30,9 +30,10 @@ std::string findModemPortText(std::istream& driverList) {
     return {};
 }
 
-std::vector<std::string> findModemLines(std::istream& driverList) {
+std::vector<std::string> findModemLines(const std::string& driverList) {
     std::vector<std::string> lines;
-    for (std::string line; std::getline(driverList, line);) {
+    Text::Lines list(driverList);
+    for (std::string line; list.next(line);) {
         if (line.find(kProductMarker) != std::string::npos) {
             lines.push_back(line);
         }
@@ -45,12 +46,11 @@ std::string readModemPortText() {
 }
 
 ListedPort readListedPort() {
-    errno = 0;
-    std::ifstream driverList(kDriverListPath);
-    if (!driverList.is_open()) {
-        return {"", std::strerror(errno)};
+    const Text::FileText driverList = Text::readFile(kDriverListPath);
+    if (!driverList.opened) {
+        return {"", driverList.error};
     }
-    return {findModemPortText(driverList), ""};
+    return {findModemPortText(driverList.text), ""};
 }
 
 }  // namespace PortDiscovery

@@ -6,7 +6,6 @@
 // tokens after the product token stands the next line's index token.
 #pragma once
 
-#include <istream>
 #include <string>
 #include <vector>
 
@@ -17,12 +16,13 @@ constexpr const char* kDevicePrefix = "/dev/ttyUSB";
 // The modem's lines carry this token.
 constexpr const char* kProductMarker = "product:0028";
 
-// The port number text of the modem's control port, or "" when the list
-// holds no product-0028 line or that line is cut short.
-std::string findModemPortText(std::istream& driverList);
+// The port number text of the modem's control port in the list's text, or ""
+// when it holds no product-0028 line or that line is cut short. The list is
+// read as whitespace-separated tokens.
+std::string findModemPortText(const std::string& driverList);
 
 // The modem's lines of the list, whole, in order.
-std::vector<std::string> findModemLines(std::istream& driverList);
+std::vector<std::string> findModemLines(const std::string& driverList);
 
 // findModemPortText on the kernel's list; "" when the list cannot be read.
 std::string readModemPortText();

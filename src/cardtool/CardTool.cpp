@@ -44,21 +44,21 @@ std::string format(const CardState& state, const Options& options) {
 
 // The output on standard output, or in place of the --output file; a file
 // that cannot be written is the outcome then.
-int emit(const std::string& text, int status, const Options& options, std::ostream& out,
-         std::ostream& err) {
+int emit(const std::string& text, int status, const Options& options, Text::Out& out,
+         Text::Out& err) {
     if (!options.output) {
-        out << text << std::flush;
+        out << text << Text::flush;
         return status;
     }
     const std::string failure = replaceFile(*options.output, text);
     if (failure.empty()) {
         return status;
     }
-    err << kName << "cannot write " << *options.output << ": " << failure << std::endl;
+    err << kName << "cannot write " << *options.output << ": " << failure << Text::endl;
     return kOutputFailed;
 }
 
-int showState(WirelessCard& card, const Options& options, std::ostream& out, std::ostream& err) {
+int showState(WirelessCard& card, const Options& options, Text::Out& out, Text::Out& err) {
     const auto start = std::chrono::steady_clock::now();
     const CardState state = collectCardState(card);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
@@ -70,64 +70,64 @@ int showState(WirelessCard& card, const Options& options, std::ostream& out, std
 
 // With --prometheus a missing port is written too (quorvex_up 0), so that
 // the file of an earlier run does not go on showing a modem that is gone.
-int noPort(const Options& options, std::ostream& out, std::ostream& err) {
+int noPort(const Options& options, Text::Out& out, Text::Out& err) {
     if (!options.prometheus) {
         return kNoPort;
     }
     return emit(formatPrometheus({}, options.device.value_or(""), 0), kNoPort, options, out, err);
 }
 
-int setHybrid(WirelessCard& card, const Options& options, std::ostream& out, std::ostream& err) {
+int setHybrid(WirelessCard& card, const Options& options, Text::Out& out, Text::Out& err) {
     const bool on = *options.hybridPreference;
     const std::string setFailure = sendHybridPreference(card, on);
     if (!setFailure.empty()) {
-        err << kName << "setting hybrid mode failed: " << setFailure << std::endl;
+        err << kName << "setting hybrid mode failed: " << setFailure << Text::endl;
     }
     // Read back even when the setting failed: the mode in force is worth seeing.
     const HybridMode mode = readHybridMode(card);
     if (setFailure.empty() && mode.on && *mode.on != on) {
-        err << kName << "the modem kept hybrid mode " << (on ? "off" : "on") << std::endl;
+        err << kName << "the modem kept hybrid mode " << (on ? "off" : "on") << Text::endl;
     }
     return emit(format(mode.state, options),
                 setFailure.empty() && mode.on == on ? kAllAnswered : kQueryFailed, options, out,
                 err);
 }
 
-int check(WirelessCard& card, const Options& options, std::ostream& out, std::ostream& err) {
+int check(WirelessCard& card, const Options& options, Text::Out& out, Text::Out& err) {
     const CheckReport report = runCheck(card, options.device);
     return emit(options.json ? formatCheckJson(report) : formatCheckText(report),
                 checkExitStatus(report), options, out, err);
 }
 
 // Says on `err` why the driver list names no port.
-bool modemListed(std::ostream& err) {
+bool modemListed(Text::Out& err) {
     const PortDiscovery::ListedPort listed = PortDiscovery::readListedPort();
     if (!listed.openError.empty()) {
         err << kName << "cannot read " << PortDiscovery::kDriverListPath << ": " << listed.openError
-            << "; name the modem's port with --device" << std::endl;
+            << "; name the modem's port with --device" << Text::endl;
     } else if (listed.portText.empty()) {
         err << kName << "no modem listed in " << PortDiscovery::kDriverListPath
-            << "; name its port with --device" << std::endl;
+            << "; name its port with --device" << Text::endl;
     }
     return !listed.portText.empty();
 }
 
 }  // namespace
 
-int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int run(const std::vector<std::string>& arguments, Text::Out& out, Text::Out& err) {
     const ParsedOptions parsed = parseOptions(arguments);
     if (!parsed.error.empty()) {
-        err << kName << parsed.error << "\nTry 'quorvexcard --help'." << std::endl;
+        err << kName << parsed.error << "\nTry 'quorvexcard --help'." << Text::endl;
         return kUsageError;
     }
     const Options& options = parsed.options;
     if (options.help) {
-        out << kUsage << std::flush;
+        out << kUsage << Text::flush;
         return kAllAnswered;
     }
     WirelessCard card;
     card.setLockWait(kToolLockWait);
-    card.reportTo({Diagnostics::toStream, &err});
+    card.reportTo({Diagnostics::toOut, &err});
     if (options.trace) {
         traceFrames(card, err);
     }
@@ -147,7 +147,7 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
                                         : showState(card, options, out, err);
     } catch (const CnsErrors::ReturnErrors&) {
         // Only the open throws this far: every query catches its own.
-        err << kName << "the modem's port did not open" << std::endl;
+        err << kName << "the modem's port did not open" << Text::endl;
         return noPort(options, out, err);
     }
 }

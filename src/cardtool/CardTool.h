@@ -2,9 +2,10 @@
 // preference, on the port the driver list names or the one given.
 #pragma once
 
-#include <ostream>
 #include <string>
 #include <vector>
+
+#include "text/TextOut.h"
 
 namespace CardTool {
 
@@ -17,6 +18,6 @@ constexpr int kOutputFailed = 5;  // --output: the file could not be written
 
 // Runs the tool on `arguments` (without the program name) and returns its
 // exit status. The card's own diagnostics go to `err` as well.
-int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+int run(const std::vector<std::string>& arguments, Text::Out& out, Text::Out& err);
 
 }  // namespace CardTool

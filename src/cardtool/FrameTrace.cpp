@@ -29,12 +29,12 @@ void showFrame(void* context, WirelessCard::FrameDirection direction, const unsi
         std::snprintf(pair, sizeof pair, " %02X", bytes[i]);
         line += pair;
     }
-    Diagnostics::toStream(context, line, 0);
+    Diagnostics::toOut(context, line, 0);
 }
 
 }  // namespace
 
-void traceFrames(WirelessCard& card, std::ostream& trace) {
+void traceFrames(WirelessCard& card, Text::Out& trace) {
     card.observeFrames(showFrame, &trace);
 }
 

@@ -5,13 +5,12 @@
 //   <= 7E 00 0C 2B ...  the reply unescaped
 #pragma once
 
-#include <ostream>
-
 #include "card/WirelessCard.h"
+#include "text/TextOut.h"
 
 namespace CardTool {
 
 // Shows the card's frames on `trace` until the card is destroyed.
-void traceFrames(WirelessCard& card, std::ostream& trace);
+void traceFrames(WirelessCard& card, Text::Out& trace);
 
 }  // namespace CardTool

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "metrics/PlainFile.h"
+#include "text/TextOut.h"
 
 namespace CardTool {
 
@@ -63,8 +64,8 @@ public:
 
     // The whole text on the disk, with the mode whatever the umask.
     bool fill(const std::string& text) {
-        if (::fchmod(fd, PlainFile::kMode) == -1 ||
-            !PlainFile::writeAll(fd, text.data(), text.size()) || ::fsync(fd) == -1) {
+        if (::fchmod(fd, PlainFile::kMode) == -1 || !Text::writeAll(fd, text.data(), text.size()) ||
+            ::fsync(fd) == -1) {
             return false;
         }
         const int closed = ::close(fd);

@@ -1,7 +1,8 @@
 #include "cardtool/PrometheusFormat.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "text/TextOut.h"
 
 namespace CardTool {
 
@@ -107,9 +108,7 @@ const Gauge* gaugeOf(const Reading& reading) {
 
 // Seconds to the millisecond, without trailing zeros: "0.17", "1", "0".
 std::string seconds(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", value);
-    std::string out = text;
+    std::string out = Text::fixed(value, 3);
     out.erase(out.find_last_not_of('0') + 1);
     if (out.back() == '.') {
         out.pop_back();

@@ -11,6 +11,7 @@
 
 #include "card/Diagnostics.h"
 #include "metrics/PlainFile.h"
+#include "text/TextOut.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ bool MetricsFile::open(const char* metricsPath) {
 bool MetricsFile::writeLine(long value) {
     char line[24];
     const int length = formatLine(value, line);
-    if (!PlainFile::writeAll(fd, line, static_cast<std::size_t>(length))) {
+    if (!Text::writeAll(fd, line, static_cast<std::size_t>(length))) {
         return fail("writing");
     }
     return true;

@@ -1,12 +1,14 @@
 #include "metrics/MetricsRun.h"
 
-#include <iostream>
+#include <unistd.h>
+
 #include <limits>
 
 #include "card/PortDiscovery.h"
 #include "card/WirelessCard.h"
 #include "cns/CnsErrors.h"
 #include "metrics/MetricsFile.h"
+#include "text/TextOut.h"
 
 namespace MetricsRun {
 
@@ -20,7 +22,8 @@ bool isShort(long value) {
 }
 
 int failRun() {
-    std::cout << "1" << std::endl;
+    constexpr char kFailedRunLine[] = "1\n";
+    Text::writeAll(STDOUT_FILENO, kFailedRunLine, sizeof kFailedRunLine - 1);
     return kFailedRunStatus;
 }
 

@@ -1,7 +1,5 @@
 #include "metrics/PlainFile.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 
 namespace PlainFile {
@@ -19,21 +17,6 @@ int refusalOf(const struct stat& status) {
         return EPERM;
     }
     return 0;
-}
-
-bool writeAll(int fd, const char* bytes, std::size_t count) {
-    while (count > 0) {
-        const ssize_t written = ::write(fd, bytes, count);
-        if (written == -1) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 }  // namespace PlainFile

@@ -7,8 +7,6 @@
 
 #include <sys/stat.h>
 
-#include <cstddef>
-
 namespace PlainFile {
 
 // Readable by the monitoring system's user, writable by the writer only.
@@ -18,9 +16,5 @@ constexpr mode_t kMode = 0644;
 // errno saying why not: ELOOP for a symbolic link, EISDIR for a directory,
 // EPERM for anything else (also a regular file with another name).
 int refusalOf(const struct stat& status);
-
-// Writes all `count` bytes, going on after an interrupted or short write;
-// false with errno set when a write fails.
-bool writeAll(int fd, const char* bytes, std::size_t count);
 
 }  // namespace PlainFile

@@ -4,12 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cardtool/CardTool.h"
+#include "text/TextOut.h"
 
 struct ToolRun {
     int status;
@@ -18,7 +17,7 @@ struct ToolRun {
 };
 
 inline ToolRun runTool(const std::vector<std::string>& arguments) {
-    std::ostringstream out, err;
+    Text::StringOut out, err;
     testing::internal::CaptureStderr();
     const int status = CardTool::run(arguments, out, err);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "not through the tool's err";

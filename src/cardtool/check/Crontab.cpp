@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <bitset>
 #include <cstdlib>
-#include <sstream>
 #include <vector>
 
 #include "metrics/MetricsRun.h"
+#include "text/TextScan.h"
 
 namespace CardTool {
 
@@ -30,9 +30,9 @@ using Minutes = std::bitset<kMinutesPerHour>;  // wide enough for the hours too
 using Day = std::bitset<kMinutesPerDay>;
 
 std::vector<std::string> words(const std::string& text) {
-    std::istringstream stream(text);
+    Text::Tokens tokens(text);
     std::vector<std::string> found;
-    for (std::string word; stream >> word;) {
+    for (std::string word; tokens.next(word);) {
         found.push_back(word);
     }
     return found;

@@ -1,15 +1,14 @@
 #include <cerrno>
-#include <sstream>
 
 #include "card/PortDiscovery.h"
 #include "cardtool/check/CheckLinks.h"
-#include "cardtool/check/SystemFiles.h"
+#include "text/TextFile.h"
 
 namespace CardTool {
 
 std::string checkDriverList(CheckResult& result) {
     const std::string listPath = PortDiscovery::kDriverListPath;
-    const FileText list = readSystemFile(listPath);
+    const Text::FileText list = Text::readFile(listPath);
     if (!list.error.empty()) {
         result.details.push_back(listPath + " cannot be read: " + list.error);
         result.fail(list.errorNumber == EACCES
@@ -18,8 +17,7 @@ std::string checkDriverList(CheckResult& result) {
                           "connection and power, then the kernel log (dmesg)");
         return {};
     }
-    std::istringstream lines(list.text);
-    const std::vector<std::string> modemLines = PortDiscovery::findModemLines(lines);
+    const std::vector<std::string> modemLines = PortDiscovery::findModemLines(list.text);
     if (modemLines.empty()) {
         result.details.push_back(listPath + " has no line of product 0028");
         result.fail(
@@ -32,8 +30,7 @@ std::string checkDriverList(CheckResult& result) {
     for (const std::string& line : modemLines) {
         result.details.push_back("  " + line);
     }
-    std::istringstream probesView(list.text);
-    const std::string index = PortDiscovery::findModemPortText(probesView);
+    const std::string index = PortDiscovery::findModemPortText(list.text);
     if (index.empty()) {
         result.details.push_back("the probe's rule finds no line after the modem's first line");
         result.fail("the modem's other interfaces are missing: unplug and replug the modem");

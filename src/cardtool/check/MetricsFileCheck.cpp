@@ -9,6 +9,7 @@
 #include "cardtool/check/SystemFiles.h"
 #include "metrics/MetricsRun.h"
 #include "metrics/PlainFile.h"
+#include "text/TextFile.h"
 
 namespace CardTool {
 
@@ -128,10 +129,10 @@ CheckResult checkMetricsFile(const std::vector<ScheduleEntry>& schedule, const C
     }
     const long age = static_cast<long>(std::time(nullptr) - file.st_mtime);
     result.details.push_back(path + ": a regular file, 1 link, owner " +
-                             userNameIn(readSystemFile("/etc/passwd").text, file.st_uid) +
+                             userNameIn(Text::readFile("/etc/passwd").text, file.st_uid) +
                              ", modified " + (age >= 0 ? duration(age) + " ago" : "in the future"));
     checkAge(age, schedule, cron, result);
-    const FileText content = readSystemFile(path, false);
+    const Text::FileText content = Text::readFile(path, false);
     if (!content.error.empty()) {
         result.details.push_back("it cannot be read: " + content.error);
         result.fail("the file cannot be read: remove it; the next run creates it");

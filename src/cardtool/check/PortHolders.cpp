@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "cardtool/check/SystemFiles.h"
+#include "text/TextFile.h"
 
 namespace CardTool {
 
@@ -61,7 +62,7 @@ std::vector<PortHolder> findPortHolders(const struct stat& port) {
             holders.push_back({pid, commandOf(pid), "has the port open"});
         }
     }
-    for (const long pid : flockHoldersIn(readSystemFile("/proc/locks").text, nodeOf(port))) {
+    for (const long pid : flockHoldersIn(Text::readFile("/proc/locks").text, nodeOf(port))) {
         if (pid != self) {
             holders.push_back({pid, commandOf(pid), "holds its lock"});
         }

@@ -1,8 +1,8 @@
 #include "cardtool/check/Schedule.h"
 
-#include <sstream>
-
 #include "cardtool/check/SystemFiles.h"
+#include "text/TextFile.h"
+#include "text/TextScan.h"
 
 namespace CardTool {
 
@@ -20,9 +20,10 @@ constexpr const char* kCronDirectory = "/etc/cron.d";
 constexpr const char* kCronDaemons[] = {"crond", "cron"};
 
 void scanCrontab(const std::string& path, bool hasUserField, std::vector<ScheduleEntry>& found) {
-    std::istringstream text(readSystemFile(path).text);
+    const std::string text = Text::readFile(path).text;
+    Text::Lines lines(text);
     int number = 0;
-    for (std::string line; std::getline(text, line);) {
+    for (std::string line; lines.next(line);) {
         ++number;
         if (auto entry = readCrontabLine(line, hasUserField)) {
             entry->place = path + " line " + std::to_string(number);

@@ -1,54 +1,15 @@
 #include "cardtool/check/SystemFiles.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <sstream>
+
+#include "text/TextFile.h"
+#include "text/TextScan.h"
 
 namespace CardTool {
-
-namespace {
-
-constexpr std::size_t kLimit = 65536;
-
-}  // namespace
-
-FileText readSystemFile(const std::string& path, bool followLink) {
-    FileText file;
-    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
-    const int fd = ::open(path.c_str(), flags);
-    if (fd == -1) {
-        file.errorNumber = errno;
-        file.error = std::strerror(errno);
-        return file;
-    }
-    char buffer[4096];
-    while (file.text.size() < kLimit) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count == -1 && errno == EINTR) {
-            continue;
-        }
-        if (count == -1) {
-            file.errorNumber = errno;
-            file.error = std::strerror(errno);
-        }
-        if (count <= 0) {
-            break;
-        }
-        file.text.append(buffer, static_cast<std::size_t>(count));
-    }
-    ::close(fd);
-    if (file.text.size() > kLimit) {
-        file.text.resize(kLimit);
-    }
-    return file;
-}
 
 std::vector<std::string> directoryNames(const std::string& directory) {
     std::vector<std::string> names;
@@ -80,7 +41,7 @@ std::vector<long> processIds() {
 }
 
 std::string commandOf(long pid) {
-    std::string command = readSystemFile("/proc/" + std::to_string(pid) + "/comm").text;
+    std::string command = Text::readFile("/proc/" + std::to_string(pid) + "/comm").text;
     if (!command.empty() && command.back() == '\n') {
         command.pop_back();
     }
@@ -88,9 +49,9 @@ std::string commandOf(long pid) {
 }
 
 std::string userNameIn(const std::string& passwd, uid_t uid) {
-    std::istringstream users(passwd);
+    Text::Lines users(passwd);
     const std::string id = ':' + std::to_string(uid) + ':';
-    for (std::string line; std::getline(users, line);) {
+    for (std::string line; users.next(line);) {
         const std::size_t nameEnd = line.find(':');
         const std::size_t uidStart =
             nameEnd == std::string::npos ? std::string::npos : line.find(':', nameEnd + 1);

@@ -1,7 +1,6 @@
-// The system's files as quorvexcard --check reads them: a whole text file,
-// the names in a directory, the processes in /proc; and the readers of
-// their text (/etc/passwd), pure functions of it. Failures come back as
-// errno's text, for the report to name.
+// The system's files as quorvexcard --check reads them (a whole text file
+// through Text::readFile): the names in a directory, the processes in /proc;
+// and the readers of their text (/etc/passwd), pure functions of it.
 #pragma once
 
 #include <sys/types.h>
@@ -10,16 +9,6 @@
 #include <vector>
 
 namespace CardTool {
-
-struct FileText {
-    std::string text;
-    std::string error;  // strerror's text; empty when the file was read
-    int errorNumber = 0;
-};
-
-// At most 64 KiB; never blocks on a FIFO. With `followLink` false, a final
-// symbolic link is not followed but fails.
-FileText readSystemFile(const std::string& path, bool followLink = true);
 
 // The names in `directory` without "." and "..", sorted; empty when it
 // cannot be read.

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <iostream>
 #include <memory>
 
 #include "card/CnsResults.h"
@@ -85,13 +84,13 @@ private:
     const Diagnostics::Reporter before;
 };
 
-bool writesToTerminal(const std::ostream& out) {
-    return out.rdbuf() == std::cout.rdbuf() && ::isatty(STDOUT_FILENO) == 1;
+bool writesToTerminal(const Text::Out& out) {
+    return out.descriptor() >= 0 && ::isatty(out.descriptor()) == 1;
 }
 
 }  // namespace
 
-int watch(WirelessCard& card, const Options& options, std::ostream& out, std::ostream& err) {
+int watch(WirelessCard& card, const Options& options, Text::Out& out, Text::Out& err) {
     const StopSignals stop;
     const std::unique_ptr<WatchOutput> output = options.json || !writesToTerminal(out)
                                                     ? makeWatchLog(out, err, options.json)
@@ -110,11 +109,11 @@ int watch(WirelessCard& card, const Options& options, std::ostream& out, std::os
         const SignalSample sample = takeSample(card);
         stats.add(sample);
         output->sample(sample, stats, std::chrono::duration_cast<milliseconds>(start - first));
-        if (!out) {
+        if (out.failed()) {
             // A closed pipe (| head) ends the watch quietly.
-            if (errno != EPIPE) {
-                err << "quorvexcard: writing the output failed: " << std::strerror(errno)
-                    << std::endl;
+            if (out.error() != EPIPE) {
+                err << "quorvexcard: writing the output failed: " << std::strerror(out.error())
+                    << Text::endl;
                 return kQueryFailed;
             }
             return stats.answered > 0 ? kAllAnswered : kQueryFailed;

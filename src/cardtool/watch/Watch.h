@@ -9,15 +9,14 @@
 // sample at once (StopSignals).
 #pragma once
 
-#include <ostream>
-
 #include "card/WirelessCard.h"
 #include "cardtool/CardToolOptions.h"
+#include "text/TextOut.h"
 
 namespace CardTool {
 
 // Watches on the open card. Returns the exit status: kAllAnswered when some
 // sample was answered, kQueryFailed when none was (or the output failed).
-int watch(WirelessCard& card, const Options& options, std::ostream& out, std::ostream& err);
+int watch(WirelessCard& card, const Options& options, Text::Out& out, Text::Out& err);
 
 }  // namespace CardTool

@@ -39,32 +39,32 @@ std::string jsonLine(const SignalSample& sample) {
 
 class WatchLog : public WatchOutput {
 public:
-    WatchLog(std::ostream& out, std::ostream& err, bool json) : out(out), err(err), json(json) {}
+    WatchLog(Text::Out& out, Text::Out& err, bool json) : out(out), err(err), json(json) {}
 
     void start(const WatchStart& start) override {
-        err << "quorvexcard: watching " << describeStart(start) << std::endl;
+        err << "quorvexcard: watching " << describeStart(start) << Text::endl;
     }
 
     void sample(const SignalSample& sample, const SignalStats&,
                 std::chrono::milliseconds) override {
-        out << (json ? jsonLine(sample) : plainLine(sample)) << std::flush;
+        out << (json ? jsonLine(sample) : plainLine(sample)) << Text::flush;
     }
 
     void finish(const SignalStats& stats, std::chrono::milliseconds) override {
-        err << formatSummary(stats) << std::flush;
+        err << formatSummary(stats) << Text::flush;
     }
 
-    void note(const std::string& line) override { Diagnostics::toStream(&err, line, 0); }
+    void note(const std::string& line) override { Diagnostics::toOut(&err, line, 0); }
 
 private:
-    std::ostream& out;
-    std::ostream& err;
+    Text::Out& out;
+    Text::Out& err;
     bool json;
 };
 
 }  // namespace
 
-std::unique_ptr<WatchOutput> makeWatchLog(std::ostream& out, std::ostream& err, bool json) {
+std::unique_ptr<WatchOutput> makeWatchLog(Text::Out& out, Text::Out& err, bool json) {
     return std::make_unique<WatchLog>(out, err, json);
 }
 

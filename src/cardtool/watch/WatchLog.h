@@ -13,13 +13,13 @@
 #pragma once
 
 #include <memory>
-#include <ostream>
 
 #include "cardtool/watch/WatchSample.h"
+#include "text/TextOut.h"
 
 namespace CardTool {
 
-std::unique_ptr<WatchOutput> makeWatchLog(std::ostream& out, std::ostream& err, bool json);
+std::unique_ptr<WatchOutput> makeWatchLog(Text::Out& out, Text::Out& err, bool json);
 
 // "quorvexcard: samples answered 12, failed 1" and a min/mean/max line per value.
 std::string formatSummary(const SignalStats& stats);

@@ -7,7 +7,6 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
-#include <ostream>
 #include <string>
 
 #include "cardtool/CardState.h"

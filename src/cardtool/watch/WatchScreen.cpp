@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <iostream>
 #include <vector>
 
 #include "card/Diagnostics.h"
@@ -78,11 +77,13 @@ std::string valueLine(std::size_t i, const SignalSample& sample, const SignalSta
 
 class WatchScreen : public WatchOutput {
 public:
-    WatchScreen(std::ostream& out, std::ostream& err)
-        : out(out), err(err), errIsTerminal(err.rdbuf() == std::cerr.rdbuf() && ::isatty(2) == 1) {}
+    WatchScreen(Text::Out& out, Text::Out& err)
+        : out(out),
+          err(err),
+          errIsTerminal(err.descriptor() >= 0 && ::isatty(err.descriptor()) == 1) {}
     ~WatchScreen() override {
         if (cursorHidden) {
-            out << kShowCursor << std::flush;
+            out << kShowCursor << Text::flush;
         }
     }
     WatchScreen(const WatchScreen&) = delete;
@@ -111,14 +112,14 @@ public:
                    "Stopped after " + elapsedText(elapsed) + ": samples answered " +
                        std::to_string(stats.answered) + ", failed " + std::to_string(stats.failed) +
                        ".");
-        out << kShowCursor << std::flush;
+        out << kShowCursor << Text::flush;
         cursorHidden = false;
     }
 
     void note(const std::string& line) override {
         notes.push_back(line);
         if (!errIsTerminal) {
-            Diagnostics::toStream(&err, line, 0);
+            Diagnostics::toOut(&err, line, 0);
         }
     }
 
@@ -144,11 +145,11 @@ private:
         for (const std::string& line : notes) {
             screen += line + kEndOfLine;
         }
-        out << screen + kEraseBelow << std::flush;
+        out << screen + kEraseBelow << Text::flush;
     }
 
-    std::ostream& out;
-    std::ostream& err;
+    Text::Out& out;
+    Text::Out& err;
     const bool errIsTerminal;
     std::vector<std::string> notes;  // since the last screen
     std::string header;
@@ -167,7 +168,7 @@ const char* rssiQuality(int dbm, bool hdr) {
     return kBelowTable;
 }
 
-std::unique_ptr<WatchOutput> makeWatchScreen(std::ostream& out, std::ostream& err) {
+std::unique_ptr<WatchOutput> makeWatchScreen(Text::Out& out, Text::Out& err) {
     return std::make_unique<WatchScreen>(out, err);
 }
 

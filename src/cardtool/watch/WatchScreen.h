@@ -12,13 +12,13 @@
 #pragma once
 
 #include <memory>
-#include <ostream>
 
 #include "cardtool/watch/WatchSample.h"
+#include "text/TextOut.h"
 
 namespace CardTool {
 
-std::unique_ptr<WatchOutput> makeWatchScreen(std::ostream& out, std::ostream& err);
+std::unique_ptr<WatchOutput> makeWatchScreen(Text::Out& out, Text::Out& err);
 
 // "excellent", "good", "fair" or "poor" for an RSSI in dBm.
 const char* rssiQuality(int dbm, bool hdr);
