@@ -11,7 +11,7 @@ CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DQUORVEX_FUZZ=ON -DCMAKE_BU
     -DQUORVEX_WERROR=ON >/dev/null
 cmake --build build-fuzz -j"$(nproc)" >/dev/null
 mkdir -p build-fuzz/artifacts
-for target in reply return_body discovery system_text; do
+for target in reply return_body driver_list system_text; do
     corpus=build-fuzz/corpus-$target
     mkdir -p "$corpus"
     max_len=4096
