@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "metrics/MetricsRun.h"
 #include "sim/Sandbox.h"
 #include "support/ScratchDir.h"
 
@@ -117,6 +118,29 @@ TEST_F(MetricsFileTest, FailedWriteIsReported) {
     EXPECT_FALSE(metrics.writeLine(1));
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Error writing metrics file " + path + ": Bad file descriptor\n");
+}
+
+// quorvexcard --check calls a file "as a run writes it" only when each line
+// is exactly what the writer produces.
+TEST(MetricsLinesTest, OnlyTheWritersOwnLinesAreARunsFile) {
+    const struct {
+        const char* text;
+        bool isRunsFile;
+    } cases[] = {
+        {"-75\n1\n", true},     {"1\n-1\n", true},       {"-32768\n32767\n", true},
+        {"0\n0\n", true},       {"+75\n1\n", false},     {"075\n1\n", false},
+        {" 75\n1\n", false},    {"-0\n1\n", false},      {"-75 \n1\n", false},
+        {"-75\n1", false},      {"-75\n1\n\n", false},   {"-75\r\n1\r\n", false},
+        {"-32769\n1\n", false}, {"-75\n65535\n", false}, {"99999999999999999999\n1\n", false},
+        {"\n1\n", false},       {"-75\n", false},        {"", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MetricsRun::readRunLines(c.text).has_value(), c.isRunsFile) << c.text;
+    }
+    const auto lines = MetricsRun::readRunLines("-75\n-1\n");
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(lines->rssi, -75);
+    EXPECT_EQ(lines->roaming, -1);
 }
 
 }  // namespace
