@@ -48,6 +48,25 @@ void appendEscaped(Bytes& frame, std::size_t count, Choose& choose) {
     }
 }
 
+// A frame as the modem sends it: a header that declares its parameter's
+// size (its other fields anything but a flag), the parameter escaped, and
+// with no parameter a zero byte or none.
+template <typename Choose>
+Bytes wholeFrame(Choose& choose) {
+    const auto parameter = static_cast<unsigned char>(choose(8));
+    Bytes frame = opening(choose);
+    frame[1] = 0;
+    frame[2] = static_cast<unsigned char>(10 + parameter);
+    frame[13] = 0;
+    frame[14] = parameter;
+    appendEscaped(frame, parameter, choose);
+    if (parameter == 0 && choose(2) == 0) {
+        frame.push_back(0x00);
+    }
+    frame.push_back(kFlag);
+    return frame;
+}
+
 template <typename Choose>
 Stream makeStream(Choose&& choose, std::size_t elements) {
     enum { Whole, TornInHeader, TornAfterEscape, Noise, StrayFlag, Kinds };
@@ -60,9 +79,7 @@ Stream makeStream(Choose&& choose, std::size_t elements) {
         }
         Bytes element;
         if (kind == Whole) {
-            element = opening(choose);
-            appendEscaped(element, choose(8), choose);
-            element.push_back(kFlag);
+            element = wholeFrame(choose);
             stream.wholeFrames.push_back(element);
         } else if (kind == TornInHeader) {
             element = {kFlag};
