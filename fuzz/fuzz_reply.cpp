@@ -1,9 +1,10 @@
 // The reply path as the card runs it: the first frame found in at most 125
-// bytes read, unescaped into the query result, its header decoded, then
-// every value the queries read (byte 14, offsets 15 to 22). And the line as
-// the card splits it: the input taken as the choices that build a flaky
-// line (whole frames, torn ones, stray flags, noise) and cut it into reads;
-// exactly the whole frames come out, in order.
+// bytes read (complete only when as long as it says), unescaped into the
+// query result, its header decoded, then every value the queries read (byte
+// 14, offsets 15 to 22). And the line as the card splits it: the input
+// taken as the choices that build a flaky line (whole frames, torn ones,
+// stray flags, noise) and cut it into reads; exactly the whole frames come
+// out, in order.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "card/CardReply.h"
 #include "cns/CnsErrors.h"
 #include "cns/CnsFrame.h"
+#include "sim/FlakyLine.h"
 #include "support/LineStream.h"
 
 namespace {
@@ -29,9 +31,10 @@ void checkReplyPath(const std::uint8_t* data, std::size_t size) {
     const CnsFrame::Location found = CnsFrame::locateFrame(data, size);
     checkThat(found.start <= size);
     if (found.ending == CnsFrame::Ending::Torn) {
-        // Broken off by a flag inside the header, or right after an escape byte.
+        // Broken off by a flag inside the header or right after an escape
+        // byte, or not as long as it says; that flag opens the next frame.
         checkThat(found.end < size && data[found.end] == 0x7E);
-        checkThat(found.size() < 15 || data[found.end - 1] == 0x7D);
+        checkThat(!FlakyLine::readsAsSent({data + found.start, data + found.end + 1}));
         return;
     }
     if (!found.complete()) {
@@ -40,6 +43,7 @@ void checkReplyPath(const std::uint8_t* data, std::size_t size) {
     // Flag, 14 header bytes, the closing flag at least.
     checkThat(found.end >= found.start + 16 && found.end <= size);
     checkThat(data[found.start] == 0x7E && data[found.end - 1] == 0x7E);
+    checkThat(FlakyLine::readsAsSent({data + found.start, data + found.end}));
     data += found.start;
     size = found.end - found.start;
     std::vector<unsigned char> queryResult;

@@ -34,8 +34,8 @@ std::string unclosedFrameText(std::size_t size) {
     return line;
 }
 
-// The modem broke a frame off and started the next: its bytes are no reply,
-// and the whole frame that follows may well be.
+// The modem broke a frame off and started the next, or the line lost bytes
+// of it: its bytes are no reply, and the whole frame that follows may well be.
 std::string tornFrameText(std::size_t size) {
     char line[48];
     std::snprintf(line, sizeof line, "Dropped a torn frame of %zu bytes.", size);

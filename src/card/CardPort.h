@@ -87,7 +87,7 @@ public:
 
     enum class Result {
         Frame,        // a complete frame is at frame()
-        Torn,         // a frame broken off by the next one's flag, at frame()
+        Torn,         // a frame broken off, or not as long as it says, at frame()
         NothingCame,  // no frame began before the deadline
         Incomplete,   // a frame began but did not end: before the deadline,
                       // or within kReadSize bytes

@@ -2,7 +2,8 @@
 //
 // A frame is 7E, a 15-byte header, the (escaped) parameter and a closing 7E.
 // Every multi-byte number in it is big-endian. locateFrame finds where a
-// frame begins and ends in bytes read from the port.
+// frame begins and ends in bytes read from the port, and whether it is as
+// long as its header says.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +19,9 @@ constexpr int kMessageIdOffset = 3;
 constexpr int kObjectIdOffset = 5;
 constexpr int kOperationTypeOffset = 7;
 constexpr int kApplicationIdOffset = 9;
+// The parameter length is a 16-bit word at offsets 13-14; the decode keeps
+// its low byte alone.
+constexpr int kParameterLengthWordOffset = 13;
 constexpr int kParameterLengthOffset = 14;
 constexpr int kParameterOffset = 15;
 
@@ -42,8 +46,8 @@ constexpr unsigned char kErrorBit = 0x80;
 // How the first frame in a run of bytes read from the port ends.
 enum class Ending {
     Open,    // not yet: more bytes may complete it
-    Closed,  // at its closing flag: a complete frame
-    Torn,    // by the next frame's opening flag: not a frame at all
+    Closed,  // at its closing flag, as long as it says: a complete frame
+    Torn,    // by a flag, but not as a whole frame: not a frame at all
 };
 
 // Where the first frame lies in a run of bytes read from the port.
@@ -65,11 +69,17 @@ struct Location {
 //   and the flag opens the next one;
 // - in the parameter an escape byte takes the next byte as its partner,
 //   but a flag right after an escape byte tears the frame too;
-// - otherwise the frame closes at the first flag after its header.
+// - otherwise the frame ends at the first flag after its header. It is
+//   complete, and takes that flag as its closing flag, only when it is as
+//   long as it says: as many parameter bytes, unescaped, as its parameter
+//   length (offsets 13-14) declares, or with none declared no parameter or
+//   one zero byte; and a length word (offsets 1-2) of 10 plus that. Any
+//   other frame lost bytes or took in others on the way (a line overrun
+//   joins the head of one frame to the tail of another): it is torn, and
+//   the flag opens the next frame.
 // A flag right after a flag opens nothing (the idle line between frames):
-// the second flag opens the frame. The declared lengths are not used: they
-// stay unchecked, so a reply whose lengths are off still ends at its
-// closing flag. `start` is `count` when the bytes hold no flag.
+// the second flag opens the frame. `start` is `count` when the bytes hold
+// no flag.
 Location locateFrame(const unsigned char* bytes, std::size_t count);
 
 }  // namespace CnsFrame

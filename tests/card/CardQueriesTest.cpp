@@ -154,13 +154,17 @@ TEST_F(CardQueriesTest, ModemTypeAndName) {
     EXPECT_TRUE(sameBytes(getRequestFor(OBJ_MODEM_TYPE), modem.requests().back()));
 }
 
-TEST_F(CardQueriesTest, ModemTypeReplyTooShortForTheType) {
+// Declaring the parameter that carries the type, it ends before the type;
+// its last flag, with nothing after it, opens a frame that never closes.
+TEST_F(CardQueriesTest, ModemTypeReplyShorterThanItSaysIsTorn) {
     Bytes cut = replyFrame(OBJ_MODEM_TYPE, 0x02, {0x11, 0x11, 0x00});
-    cut[14] = 0x28;  // declares the parameter that carries the type
+    cut[2] = 10 + 0x28;
+    cut[14] = 0x28;
     modem.answer(OBJ_MODEM_TYPE, SimulatedModem::raw(cut));
     std::string errors;
     EXPECT_EQ(run([&] { card.getModemType(); }, errors), CnsErrors::UNUSABLE_REPLY);
-    EXPECT_EQ(errors, "Reply of 19 bytes holds no value at offset 17.\n");
+    EXPECT_EQ(errors,
+              "Dropped a torn frame of 18 bytes.\nUnusable reply of 1 bytes: no closing flag.\n");
 }
 
 TEST_F(CardQueriesTest, QueriesAfterAFailedWriteReadNothing) {

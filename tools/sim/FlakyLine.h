@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "cns/CnsImp.h"
+
 namespace FlakyLine {
 
 using Bytes = std::vector<unsigned char>;
@@ -65,6 +67,23 @@ Bytes wholeFrame(Choose& choose) {
     }
     frame.push_back(kFlag);
     return frame;
+}
+
+// Whether bytes from a flag to the next read as a frame as long as its
+// header says, one the modem could have sent whole: a length word of 10
+// plus the parameter length, and that many parameter bytes unescaped, or
+// with none declared a zero byte (never escaped) or nothing. (The last byte
+// is a flag, so the unescaping never runs out of bytes.)
+inline bool readsAsSent(const Bytes& run) {
+    Bytes unescaped;
+    CnsImp().getCnsPacketWithCnsParameter(run, unescaped);
+    if (unescaped.size() < 16 || unescaped.front() != kFlag || unescaped.back() != kFlag) {
+        return false;
+    }
+    const std::size_t declared = unescaped[13] << 8 | unescaped[14];
+    const std::size_t parameter = unescaped.size() - 16;
+    return static_cast<std::size_t>(unescaped[1] << 8 | unescaped[2]) == 10 + declared &&
+           (parameter == declared || (declared == 0 && parameter == 1 && run[15] == 0));
 }
 
 template <typename Choose>
