@@ -3,8 +3,8 @@
 // query result, its header decoded, then every value the queries read (byte
 // 14, offsets 15 to 22). And the line as the card splits it: the input
 // taken as the choices that build a flaky line (whole frames, torn ones,
-// stray flags, noise) and cut it into reads; exactly the whole frames come
-// out, in order.
+// frames with stray bytes or joined by an overrun, stray flags, noise) and
+// cut it into reads; exactly the whole frames come out, in order.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

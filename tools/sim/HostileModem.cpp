@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cns/CnsImp.h"
+#include "sim/FlakyLine.h"
 
 namespace {
 
@@ -75,15 +76,28 @@ milliseconds HostileModems::gap() {
 }
 
 Bytes HostileModems::torn(unsigned short sent) {
-    if (choose(2) == 0) {
-        const Bytes whole = reply(otherThan(sent));
-        return Bytes(whole.begin(), whole.begin() + 1 + static_cast<long>(choose(14)));
+    auto pick = [this](std::size_t n) { return choose(n); };
+    const Bytes other = reply(otherThan(sent));
+    switch (choose(4)) {
+        case 0:
+            return Bytes(other.begin(), other.begin() + 1 + static_cast<long>(choose(14)));
+        case 1:
+            return FlakyLine::withStrayBytes(other, pick);
+        case 2: {
+            // An overrun into another object's reply, or into a repeat.
+            const Bytes tail = choose(2) == 0
+                                   ? replyFrame(kRoamingStatus, kReply, value16(otherThan(sent)))
+                                   : reply(otherThan(sent));
+            return FlakyLine::joined(other, 1 + choose(other.size() - 1), tail, pick);
+        }
+        default: {
+            const auto escaped =
+                static_cast<unsigned short>(choose(2) == 0 ? 0x7E00 | choose(256) : 0x007D);
+            const Bytes whole = reply(escaped == sent ? 0x7D7D : escaped);
+            const auto escape = std::find(whole.begin() + 15, whole.end(), 0x7D);
+            return Bytes(whole.begin(), escape + 1);
+        }
     }
-    const auto escaped =
-        static_cast<unsigned short>(choose(2) == 0 ? 0x7E00 | choose(256) : 0x007D);
-    const Bytes whole = reply(escaped == sent ? 0x7D7D : escaped);
-    const auto escape = std::find(whole.begin() + 15, whole.end(), 0x7D);
-    return Bytes(whole.begin(), escape + 1);
 }
 
 SimulatedModem::Answer::Piece HostileModems::aroundTheReply(bool& flagNext, unsigned short sent) {

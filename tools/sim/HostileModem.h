@@ -1,6 +1,8 @@
 // Modems on a flaky link, for the card's tests. Around each RSSI reply they
 // send torn frames (RSSI replies of other values broken off inside the
-// header or right after an escape byte), the reply in pieces and late,
+// header or right after an escape byte, or anywhere and followed by stray
+// bytes, or joined by an overrun to the tail of another frame; never one
+// that happens to be as long as it says), the reply in pieces and late,
 // frames of other objects, an echo of the request, duplicates and line
 // noise; now and then the reply is lost or comes too late. The same seed
 // gives the same modems.
