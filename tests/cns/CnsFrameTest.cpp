@@ -14,21 +14,13 @@ using CnsFrame::Ending;
 Bytes header(unsigned short parameterLength, int lengthWord = -1) {
     const auto word =
         static_cast<unsigned short>(lengthWord < 0 ? 10 + parameterLength : lengthWord);
-    return {0x7E,
-            static_cast<unsigned char>(word >> 8),
-            static_cast<unsigned char>(word),
-            0x2B,
-            0x00,
-            0x10,
-            0x01,
-            0x02,
-            0x00,
-            0x00,
-            0x00,
-            0x00,
-            0x00,
-            static_cast<unsigned char>(parameterLength >> 8),
-            static_cast<unsigned char>(parameterLength)};
+    Bytes bytes = {0x7E, 0x00, 0x00, 0x2B, 0x00, 0x10, 0x01, 0x02,
+                   0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    bytes[1] = static_cast<unsigned char>(word >> 8);
+    bytes[2] = static_cast<unsigned char>(word);
+    bytes[13] = static_cast<unsigned char>(parameterLength >> 8);
+    bytes[14] = static_cast<unsigned char>(parameterLength);
+    return bytes;
 }
 
 // Escape bytes in the application id and in the parameter length's low
@@ -66,6 +58,10 @@ TEST_P(LocateFrameTest, EveryFlagIsABoundaryAndAFrameIsAsLongAsItSays) {
 
 const Bytes kWhole = concat(header(2), {0x00, 0x4B, 0x7E});
 
+Bytes headOfWhole(long size) {
+    return Bytes(kWhole.begin(), kWhole.begin() + size);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     CnsFrameTest, LocateFrameTest,
     testing::Values(
@@ -101,23 +97,13 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"ClosingFlagLostAndStrayBytesBeforeTheNextFrame",
                   concat(concat(header(2), {0x00, 0x50, 0xB8, 0x72, 0x8A, 0x18, 0x75}), kWhole), 0,
                   22, Ending::Torn},
-        FrameCase{"TornByAFlagInsideTheHeader", concat({0x7E, 0x00, 0x0C, 0x2B}, kWhole), 0, 4,
-                  Ending::Torn},
-        FrameCase{"TornByAFlagAtTheHeadersLastOffset",
-                  {0x7E, 0x00, 0x0C, 0x2B, 0x00, 0x10, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                   0x00, 0x7E},
-                  0,
-                  14,
+        FrameCase{"TornByAFlagInsideTheHeader", concat(headOfWhole(4), kWhole), 0, 4, Ending::Torn},
+        FrameCase{"TornByAFlagAtTheHeadersLastOffset", concat(headOfWhole(14), {0x7E}), 0, 14,
                   Ending::Torn},
         FrameCase{"TornByAFlagRightAfterAnEscapeByte", concat(header(2), {0x01, 0x7D, 0x7E, 0x7E}),
                   0, 17, Ending::Torn},
-        FrameCase{"OpenWhenCutInsideTheHeader",
-                  {0x7E, 0x00, 0x0C, 0x2B, 0x00, 0x10, 0x01, 0x02, 0x00},
-                  0,
-                  0,
-                  Ending::Open},
-        FrameCase{"OpenWhenCutBeforeTheClosingFlag", concat(header(2), {0x00, 0x4B}), 0, 0,
-                  Ending::Open},
+        FrameCase{"OpenWhenCutInsideTheHeader", headOfWhole(9), 0, 0, Ending::Open},
+        FrameCase{"OpenWhenCutBeforeTheClosingFlag", headOfWhole(17), 0, 0, Ending::Open},
         FrameCase{"OpenWhileAnEscapeByteWaitsForItsPartner", concat(header(2), {0x01, 0x7D}), 0, 0,
                   Ending::Open}),
     [](const testing::TestParamInfo<FrameCase>& info) { return info.param.name; });
