@@ -49,11 +49,9 @@ TEST_F(CardPortTest, ReaderHandsOutOneFrameAtATime) {
 }
 
 // A line that tears frames, loses bytes (a frame's tail, or the run from
-// one frame into another), drops stray flags and carries noise between
-// them, read in pieces of any size: every frame handed out is a frame sent
-// whole, in order, and every frame sent whole is handed out (the line never
-// leaves bytes that happen to be as long as their header says, which no
-// reader could tell from a frame), and each torn one is counted as torn.
+// one frame into another), drops stray flags and carries noise, read in
+// pieces of any size: exactly the frames sent whole come out, in order, and
+// each torn one is counted as torn.
 TEST(FrameBufferTest, HandsOutExactlyTheWholeFramesOfAFlakyLine) {
     std::mt19937 random(20261208);
     const auto choose = [&](std::size_t n) {

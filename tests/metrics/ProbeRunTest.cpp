@@ -242,15 +242,14 @@ std::vector<TornReply> tornReplies() {
     cases.push_back({"CutRightAfterAnEscapeByte", escapeLast, tornText(17)});
     // The line lost the closing flag of a reply of 80, then brought 5 stray
     // bytes; or all of a reply of 300 after its first parameter byte, then 7.
-    const Bytes eighty = replyFrame(OBJ_RSSI, 0x02, value16(80));
-    const Bytes threeHundred = replyFrame(OBJ_RSSI, 0x02, value16(300));
-    cases.push_back(
-        {"ClosingFlagLostAndFiveStrayBytes",
-         concat(Bytes(eighty.begin(), eighty.end() - 1), {0xB8, 0x72, 0x8A, 0x18, 0x75}),
-         tornText(22)});
+    Bytes eighty = replyFrame(OBJ_RSSI, 0x02, value16(80));
+    Bytes threeHundred = replyFrame(OBJ_RSSI, 0x02, value16(300));
+    eighty.pop_back();
+    threeHundred.resize(16);
+    cases.push_back({"ClosingFlagLostAndFiveStrayBytes",
+                     concat(eighty, {0xB8, 0x72, 0x8A, 0x18, 0x75}), tornText(22)});
     cases.push_back({"TornAfterSixteenBytesAndSevenStrayBytes",
-                     concat(Bytes(threeHundred.begin(), threeHundred.begin() + 16),
-                            {0xE3, 0x92, 0xCC, 0xC5, 0x61, 0xAA, 0x5C}),
+                     concat(threeHundred, {0xE3, 0x92, 0xCC, 0xC5, 0x61, 0xAA, 0x5C}),
                      tornText(23)});
     return cases;
 }
