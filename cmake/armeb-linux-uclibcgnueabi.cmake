@@ -27,7 +27,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-option(QUORVEX_STATIC "Link statically" OFF)
-if(QUORVEX_STATIC)
-  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-endif()
+# The device's firmware has the C library but seldom the C++ runtime, and
+# a shared one costs far more flash than the binaries: they carry it
+# (CMakeLists.txt's QUORVEX_STATIC_CXX_RUNTIME; OFF for an image that ships
+# the runtime).
+set(QUORVEX_STATIC_CXX_RUNTIME ON CACHE BOOL "Link the C++ runtime into the binaries")
