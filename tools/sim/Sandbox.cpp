@@ -78,9 +78,22 @@ void writeFileText(const std::string& path, const std::string& text) {
     }
 }
 
+namespace {
+
+// The program named by the environment variable `variable`, else `built`.
+std::string programPath(const char* variable, const char* built) {
+    const char* other = std::getenv(variable);
+    return other != nullptr && *other != '\0' ? other : built;
+}
+
+}  // namespace
+
 std::string probePath() {
-    const char* other = std::getenv("QUORVEX_PROBE");
-    return other != nullptr && *other != '\0' ? other : QUORVEX_PROBE_PATH;
+    return programPath("QUORVEX_PROBE", QUORVEX_PROBE_PATH);
+}
+
+std::string cardToolPath() {
+    return programPath("QUORVEX_CARDTOOL", QUORVEX_CARDTOOL_PATH);
 }
 
 std::string readFileText(const std::string& path) {
@@ -195,9 +208,10 @@ ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
 
 namespace {
 
-std::vector<std::string> probeLauncher() {
+// The words of the launcher named by the environment variable `variable`.
+std::vector<std::string> launcherWords(const char* variable) {
     std::vector<std::string> words;
-    const char* launcher = std::getenv("QUORVEX_PROBE_LAUNCHER");
+    const char* launcher = std::getenv(variable);
     std::istringstream text(launcher != nullptr ? launcher : "");
     for (std::string word; text >> word;) {
         words.push_back(word);
@@ -208,7 +222,11 @@ std::vector<std::string> probeLauncher() {
 }  // namespace
 
 bool probeUnderLauncher() {
-    return !probeLauncher().empty();
+    return !launcherWords("QUORVEX_PROBE_LAUNCHER").empty();
+}
+
+bool cardToolUnderLauncher() {
+    return !launcherWords("QUORVEX_CARDTOOL_LAUNCHER").empty();
 }
 
 std::chrono::milliseconds launcherAllowance() {
@@ -224,15 +242,25 @@ std::string ProbeSandbox::stageProgram(const std::string& path, const std::strin
     return "/tmp/" + name;
 }
 
-ProbeRun ProbeSandbox::runProbe(const std::vector<std::string>& arguments,
-                                std::chrono::milliseconds limit) const {
-    std::vector<std::string> command = probeLauncher();
-    // A launcher opens the probe inside the sandbox, where a build under
+ProbeRun ProbeSandbox::runUnderLauncher(const char* launcherVariable, const std::string& program,
+                                        const std::vector<std::string>& arguments,
+                                        std::chrono::milliseconds limit) const {
+    std::vector<std::string> command = launcherWords(launcherVariable);
+    // A launcher opens the program inside the sandbox, where a build under
     // /tmp is out of sight.
-    command.push_back(command.empty() ? probePath()
-                                      : stageProgram(probePath(), "probe-under-test"));
+    command.push_back(command.empty() ? program : stageProgram(program, "program-under-test"));
     command.insert(command.end(), arguments.begin(), arguments.end());
     return run(command, limit);
+}
+
+ProbeRun ProbeSandbox::runProbe(const std::vector<std::string>& arguments,
+                                std::chrono::milliseconds limit) const {
+    return runUnderLauncher("QUORVEX_PROBE_LAUNCHER", probePath(), arguments, limit);
+}
+
+ProbeRun ProbeSandbox::runCardTool(const std::vector<std::string>& arguments,
+                                   std::chrono::milliseconds limit) const {
+    return runUnderLauncher("QUORVEX_CARDTOOL_LAUNCHER", cardToolPath(), arguments, limit);
 }
 
 std::string ProbeSandbox::unavailableReason() {

@@ -55,8 +55,16 @@ public:
     // spaces, e.g. a valgrind or qemu command line) when it is set.
     ProbeRun runProbe(const std::vector<std::string>& arguments = {},
                       std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    // The same for quorvexcard (cardToolPath), under the launcher named by
+    // QUORVEX_CARDTOOL_LAUNCHER when it is set.
+    ProbeRun runCardTool(const std::vector<std::string>& arguments = {},
+                         std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
 
 private:
+    ProbeRun runUnderLauncher(const char* launcherVariable, const std::string& program,
+                              const std::vector<std::string>& arguments,
+                              std::chrono::milliseconds limit) const;
+
     std::string root;
     bool hasDriverList = false;
     bool hasCrontabs = false;
@@ -73,6 +81,12 @@ void writeFileText(const std::string& path, const std::string& text);
 std::string probePath();
 // Whether runProbe runs the probe under a launcher.
 bool probeUnderLauncher();
+// The field tool under test: this build's, or another's named by the
+// environment variable QUORVEX_CARDTOOL (e.g. the device's, run under qemu
+// as QUORVEX_CARDTOOL_LAUNCHER).
+std::string cardToolPath();
+// Whether runCardTool runs the tool under a launcher.
+bool cardToolUnderLauncher();
 // The extra time a run of the probe may take under its launcher; also
 // what the card's own waits may take beyond their bound when the test
 // command runs the test executables under the same tool (valgrind).

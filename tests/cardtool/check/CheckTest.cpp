@@ -253,9 +253,9 @@ TEST_P(CheckTest, BrokenLinkHasItsVerdictsAndStatus) {
     }
     const std::string metricsBefore = readFileText(scene.metricsPath);
     const tcflag_t modesBefore = localModes(modem);
-    std::vector<std::string> command = {QUORVEX_CARDTOOL_PATH, "--check"};
-    command.insert(command.end(), c.arguments.begin(), c.arguments.end());
-    const ProbeRun run = sandbox.run(command);
+    std::vector<std::string> arguments = {"--check"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const ProbeRun run = sandbox.runCardTool(arguments);
     for (const int fd : held) {
         ::close(fd);
     }
