@@ -4,8 +4,10 @@
 #   2. AddressSanitizer/UndefinedBehaviorSanitizer build: the same tests
 #   3. 32-bit big-endian MIPS build under qemu: the unit and pseudo-terminal tests
 #   4. the device (armeb-linux-uclibcgnueabi, ARMv5TE) under qemu: the same
-#      tests, with the toolchain in QUORVEX_DEVICE_TOOLCHAIN, and its probe
-#      in lane 1's real-binary runs of the probe
+#      tests, with the toolchain in QUORVEX_DEVICE_TOOLCHAIN; the shipped
+#      binaries' footprint (scripts/footprint.sh); its probe, linked with
+#      only the C library and fully static, in lane 1's real-binary runs of
+#      the probe, and its quorvexcard in those of the tool
 #   5. the Buildroot package built by Buildroot (QUORVEX_BUILDROOT) with that
 #      toolchain, what it installs (scripts/buildroot.sh), and its probe in
 #      the same real-binary runs
@@ -55,19 +57,46 @@ buildroot_missing() {
     fi
 }
 
-# device_probe_runs PROBE [QEMU_OPTIONS...]: the native build's real-binary
-# runs of the probe (simulated modem, private mount namespace), with PROBE,
-# a device binary, run by qemu on an ARMv5TE core (pxa270 refuses newer
-# instructions).
+# device_probe_runs NAME PROBE [QEMU_OPTIONS...]: the native build's
+# real-binary runs of the probe (simulated modem, private mount namespace),
+# with PROBE, a device binary, run by qemu on an ARMv5TE core (pxa270
+# refuses newer instructions).
 device_probe_runs() {
-    probe=$1
-    shift
-    echo "== the device's probe in the native build's namespace tests"
+    echo "== $1 in the native build's namespace tests"
+    probe=$2
+    shift 2
     QUORVEX_PROBE=$probe QUORVEX_PROBE_LAUNCHER="$(command -v qemu-armeb-static) -cpu pxa270 $*" \
         build/tests/metrics_probe_test --gtest_brief=1
 }
 
-# The device's own triple: static, so that qemu needs no target tree.
+# device_tool_runs NAME TOOL [QEMU_OPTIONS...]: the same for quorvexcard:
+# its snapshot, --json, --prometheus and --help, and its chain check.
+device_tool_runs() {
+    echo "== $1 in the native build's namespace tests"
+    tool=$2
+    shift 2
+    launcher="$(command -v qemu-armeb-static) -cpu pxa270 $*"
+    QUORVEX_CARDTOOL=$tool QUORVEX_CARDTOOL_LAUNCHER=$launcher \
+        build/tests/cardtool_test --gtest_brief=1 --gtest_filter='CardToolTest.Binary*' &&
+        QUORVEX_CARDTOOL=$tool QUORVEX_CARDTOOL_LAUNCHER=$launcher build/tests/cardtool_check_test --gtest_brief=1
+}
+
+# The device's C library and its loader alone, for qemu's -L: all that a
+# binary linked with nothing but the C library finds. Copied out of /tmp,
+# which the sandbox replaces with its own.
+c_library_only() {
+    sysroot=$("${device_prefix}g++" -print-sysroot)
+    libraries=$(mktemp -d /var/tmp/quorvex-device-libc.XXXXXX)
+    chmod 755 "$libraries"
+    mkdir "$libraries/lib"
+    cp -L "$sysroot"/lib/ld-uClibc.so.* "$sysroot"/lib/libc.so.* "$libraries/lib/"
+    echo "$libraries"
+}
+
+# The device's own triple: the tests static, so that qemu needs no target
+# tree; then the binaries as shipped, built and measured by footprint.sh,
+# in the real-binary runs (after a failed footprint check too, which fails
+# the lane at its end).
 device_tests() {
     [ -x "${device_prefix}g++" ] || {
         echo "QUORVEX_DEVICE_TOOLCHAIN holds no bin/armeb-linux-uclibcgnueabi-g++" >&2
@@ -77,7 +106,21 @@ device_tests() {
         "-DQUORVEX_TOOLCHAIN_PREFIX=$device_prefix" -DCMAKE_BUILD_TYPE=Release -DQUORVEX_STATIC=ON \
         "-DCMAKE_CROSSCOMPILING_EMULATOR=$(command -v qemu-armeb-static);-cpu;pxa270" \
         -DQUORVEX_GTEST_SOURCE_DIR=/usr/src/googletest
-    device_probe_runs "$PWD/build-device/quorvexmetrics"
+    footprint=0
+    ./scripts/footprint.sh || footprint=$?
+    libraries=$(c_library_only)
+    status=0
+    {
+        device_probe_runs "the device's probe, libc only" "$PWD/build-footprint-device/quorvexmetrics" \
+            -L "$libraries" &&
+            device_probe_runs "the device's probe, fully static" \
+                "$PWD/build-footprint-device-static/quorvexmetrics" &&
+            device_tool_runs "the device's quorvexcard, libc only" "$PWD/build-footprint-device/quorvexcard" \
+                -L "$libraries"
+    } || status=$?
+    rm -rf "$libraries"
+    [ "$status" -eq 0 ] || return "$status"
+    [ "$footprint" -eq 0 ] || { echo "== the footprint check failed (above)" >&2; return "$footprint"; }
 }
 
 # Buildroot's dynamic, hardened probe runs with its target tree's libraries,
@@ -87,7 +130,8 @@ buildroot_tests() {
     libraries=$(mktemp -d /var/tmp/quorvex-device-libraries.XXXXXX)
     cp -a build-buildroot/target/lib "$libraries/lib"
     status=0
-    device_probe_runs "$PWD/build-buildroot/target/usr/bin/quorvexmetrics" -L "$libraries" || status=$?
+    device_probe_runs "Buildroot's probe" "$PWD/build-buildroot/target/usr/bin/quorvexmetrics" -L "$libraries" ||
+        status=$?
     rm -rf "$libraries"
     return "$status"
 }
