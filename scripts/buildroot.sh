@@ -3,11 +3,14 @@
 # Buildroot tree in QUORVEX_BUILDROOT and the device toolchain in
 # QUORVEX_DEVICE_TOOLCHAIN as an external toolchain, offline, for a minimal
 # target (scripts/buildroot/device.config), and checks what lands in the
-# target tree. Output in build-buildroot/.
+# target tree: first with the package's options off in an image of static
+# libraries only (BR2_STATIC_LIBS), then with them on in one of shared
+# libraries, as the lane leaves it. Output in build-buildroot/.
 #   QUORVEX_BUILDROOT=... QUORVEX_DEVICE_TOOLCHAIN=... scripts/buildroot.sh
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
+. scripts/elf.sh
 project=$(pwd)
 triple=armeb-linux-uclibcgnueabi
 buildroot=${QUORVEX_BUILDROOT:?the Buildroot tree}
@@ -52,30 +55,53 @@ configure() {
     make_buildroot BR2_DEFCONFIG="$output/quorvex_defconfig" defconfig
 }
 
+# describe BINARY LINK: says what the target's /usr/bin/BINARY is, and that
+# it is a 32-bit big-endian ARM binary.
+describe() {
+    what=$(file -b "$target/usr/bin/$1")
+    echo "$what" | grep -q '^ELF 32-bit MSB .*ARM' || fail "$1 is not a 32-bit big-endian ARM binary: $what"
+    libraries=$(needs "$1" | paste -sd' ')
+    echo "$1 ($2): $(stat -c %s "$target/usr/bin/$1") bytes, $(echo "$what" | cut -d, -f1-4)," \
+        "needs: ${libraries:-nothing}"
+}
+
+# needs BINARY: the shared libraries the target's /usr/bin/BINARY names.
+needs() {
+    needed "$toolchain/bin/$triple-readelf" "$target/usr/bin/$1"
+}
+
 target=$output/target
 rm -rf "$output"
 mkdir -p "$output"
 
-# Options off first: the configuration drops the schedule, the build the tool.
-configure "# BR2_PACKAGE_QUORVEXMETRICS_CARDTOOL is not set" "# BR2_PACKAGE_QUORVEXMETRICS_CRON is not set"
+# Options off first, in an image of static libraries only: the configuration
+# drops the schedule, the build the tool, and the probe needs no library.
+configure "# BR2_PACKAGE_QUORVEXMETRICS_CARDTOOL is not set" "# BR2_PACKAGE_QUORVEXMETRICS_CRON is not set" \
+    "BR2_STATIC_LIBS=y"
 grep -q '^BR2_PACKAGE_QUORVEXMETRICS_CRON_SCHEDULE' "$output/.config" &&
     fail "a schedule without the cron option"
+grep -q '^BR2_STATIC_LIBS=y$' "$output/.config" || fail "the configuration dropped BR2_STATIC_LIBS"
 make_buildroot
 [ -x "$target/usr/bin/quorvexmetrics" ] || fail "no /usr/bin/quorvexmetrics in the target"
 [ ! -e "$target/usr/bin/quorvexcard" ] || fail "quorvexcard installed with its option off"
 [ ! -e "$target/etc/cron/crontabs/root" ] || fail "a crontab with the cron option off"
+describe quorvexmetrics "BR2_STATIC_LIBS"
+[ -z "$(needs quorvexmetrics)" ] || fail "quorvexmetrics needs shared libraries under BR2_STATIC_LIBS"
 
-# Then on, as device.config has them: both binaries and root's crontab line.
+# Then on, as device.config has them, with shared libraries (a change of
+# library kind rebuilds everything): both binaries, using the shared C++
+# runtime Buildroot installs in the target, and root's crontab line.
+make_buildroot clean
 configure
 grep -q '^BR2_PACKAGE_QUORVEXMETRICS_CRON_SCHEDULE="\* \* \* \* \*"$' "$output/.config" ||
     fail "the schedule's default is not every minute"
-make_buildroot quorvexmetrics-dirclean
 make_buildroot
 for binary in quorvexmetrics quorvexcard; do
-    file -b "$target/usr/bin/$binary" | grep -q '^ELF 32-bit MSB .*ARM' ||
-        fail "$binary is not a 32-bit big-endian ARM binary: $(file -b "$target/usr/bin/$binary")"
-    echo "$binary: $(stat -c %s "$target/usr/bin/$binary") bytes, $(file -b "$target/usr/bin/$binary" | cut -d, -f1-4)"
+    describe "$binary" "shared libraries"
+    needs "$binary" | grep -qx 'libstdc++\.so\.6' || fail "$binary does not use the shared C++ runtime"
 done
+[ -e "$target/lib/libstdc++.so.6" ] || [ -e "$target/usr/lib/libstdc++.so.6" ] ||
+    fail "no shared C++ runtime (libstdc++.so.6) in the target"
 line="* * * * * /usr/bin/quorvexmetrics >/dev/null 2>&1"
 [ "$(cat "$target/etc/cron/crontabs/root")" = "$line" ] ||
     fail "root's crontab is not the line '$line': $(cat "$target/etc/cron/crontabs/root")"

@@ -12,6 +12,16 @@ QUORVEXMETRICS_OVERRIDE_SRCDIR_RSYNC_EXCLUSIONS = \
 	--exclude='/build*' --exclude=/out
 QUORVEXMETRICS_CONF_OPTS = -DQUORVEX_BUILD_TESTS=OFF
 
+# The binaries follow the image: the C++ runtime from the shared libraries
+# Buildroot installs in the target, or, in an image without shared
+# libraries, everything linked in (with the runtime's quiet terminate
+# handler, which a static link alone would not bring).
+ifeq ($(BR2_STATIC_LIBS),y)
+QUORVEXMETRICS_CONF_OPTS += -DQUORVEX_STATIC=ON
+else
+QUORVEXMETRICS_CONF_OPTS += -DQUORVEX_STATIC=OFF -DQUORVEX_STATIC_CXX_RUNTIME=OFF
+endif
+
 ifeq ($(BR2_ENABLE_LTO),y)
 QUORVEXMETRICS_CONF_OPTS += -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=ON
 else
