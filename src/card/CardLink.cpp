@@ -118,6 +118,11 @@ void CardLink::failToOpen(const char* path) {
     throw CnsErrors::ERROR_OPENING_PORT;
 }
 
+void CardLink::failGone(int errorNumber) {
+    goneError = errorNumber;
+    throw CnsErrors::PORT_GONE;
+}
+
 void CardLink::reportBusy() const {
     report.line("Port " + path + " is in use by another program.");
 }
@@ -128,7 +133,7 @@ void CardLink::failBusy() const {
 }
 
 void CardLink::restorePortSettings() {
-    if (fd < 0 || !settingsBeforeOpen) {
+    if (fd < 0 || goneError != 0 || !settingsBeforeOpen) {
         return;
     }
     const PortLock lock(fd, lockBudget);
@@ -151,6 +156,7 @@ void CardLink::configurePortForNonCanonicalMode(int port) {
 void CardLink::closeCard() {
     ::close(fd);
     fd = -1;
+    goneError = 0;
 }
 
 void CardLink::sendToCard(CnsObjects::CnsObjectTypes object) {
@@ -171,6 +177,9 @@ void CardLink::sendToCard(unsigned char* frame, int length) {
         throw CnsErrors::CARD_NOT_OPEN;
     }
     queryResult.clear();
+    if (goneError != 0) {
+        throw CnsErrors::PORT_GONE;  // said when it was found
+    }
     const PortLock lock(fd, lockBudget);
     if (!lock.acquired()) {
         failBusy();
@@ -181,9 +190,13 @@ void CardLink::sendToCard(unsigned char* frame, int length) {
     ::tcflush(fd, TCIFLUSH);
     const auto count = static_cast<std::size_t>(length > 0 ? length : 0);
     if (!writeRequest(frame, count)) {
+        const int writeError = errno;
         report.systemError("Error writing ");
         // Unsent bytes would hold up the close and the exit.
         ::tcflush(fd, TCOFLUSH);
+        if (CardPort::meansPortGone(writeError)) {
+            failGone(writeError);
+        }
         return;
     }
     showFrame(FrameDirection::Request, frame, count);
@@ -229,6 +242,15 @@ void CardLink::receiveReply(AwaitedReply awaited) {
             case CardPort::FrameReader::Result::Failed:
                 report.systemError("select system call failed: ");
                 return;
+            case CardPort::FrameReader::Result::HungUp:
+                // Said as the wait would have said it; only the outcome is new.
+                if (reader.frameSize() > 0) {
+                    showFrame(FrameDirection::Reply, reader.frame(), reader.frameSize());
+                    report.line(unclosedFrameText(reader.frameSize()));
+                } else {
+                    report.line("No data was returned by query.");
+                }
+                failGone(reader.goneError());
         }
     }
 }

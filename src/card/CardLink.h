@@ -11,7 +11,11 @@
 //
 // Failures that end a run are thrown as CnsErrors::ReturnErrors; the others
 // (a failed write or select, an error reply) are reported and the
-// transaction returns. Every diagnostic goes to the link's sink: standard
+// transaction returns. A port that went away (the modem reset or was
+// unplugged: a write or read says EIO, ENXIO or ENODEV, or the line hung
+// up) ends the transaction as PORT_GONE; the descriptor leads nowhere after
+// that, so later transactions fail the same way at once and its settings
+// are not put back. Every diagnostic goes to the link's sink: standard
 // error unless reportTo names another.
 #pragma once
 
@@ -56,7 +60,7 @@ public:
     void closeCard();
 
     // One transaction with an encoded frame; throws CARD_NOT_OPEN,
-    // PORT_BUSY, NO_DATA_RETURNED and UNUSABLE_REPLY. The reply is the
+    // PORT_BUSY, PORT_GONE, NO_DATA_RETURNED and UNUSABLE_REPLY. The reply is the
     // first complete frame for the frame's object (offsets 5-6) that the
     // modem sends after it.
     void sendToCard(unsigned char* frame, int length);
@@ -76,7 +80,7 @@ public:
     // for the port to take it (at most 1 second) draws on the same budget.
     void setLockWait(const LockWait& wait) { lockBudget = LockBudget(wait); }
     // Puts back the settings the port had before openCard configured it,
-    // unless another program holds the port.
+    // unless another program holds the port or the port is gone.
     void restorePortSettings();
 
     void observeFrames(FrameObserver observer, void* context) {
@@ -88,6 +92,10 @@ public:
     const Diagnostics::Reporter& reporter() const { return report; }
 
     bool isOpen() const { return fd >= 0; }
+    // Whether a transaction found the open port gone, and the errno that
+    // said so (EIO for a hang-up); 0 while it is there.
+    bool portGone() const { return goneError != 0; }
+    int portGoneError() const { return goneError; }
     int descriptor() const { return fd; }
     const std::string& portPath() const { return path; }
     const std::vector<unsigned char>& lastReply() const { return queryResult; }
@@ -110,6 +118,7 @@ private:
     bool isReplyTo(AwaitedReply awaited, const unsigned char* frame) const;
     void storeReply(const unsigned char* bytes, std::size_t count);
     [[noreturn]] void failToOpen(const char* path);
+    [[noreturn]] void failGone(int errorNumber);
     void reportBusy() const;
     [[noreturn]] void failBusy() const;
     void showFrame(FrameDirection direction, const unsigned char* bytes, std::size_t count) const {
@@ -119,6 +128,7 @@ private:
     }
 
     int fd;
+    int goneError = 0;
     std::vector<unsigned char> queryResult;
     CnsPacketData cnsPacket;
     std::string path;

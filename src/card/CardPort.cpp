@@ -146,31 +146,39 @@ FrameReader::Result FrameReader::next(int fd, Clock::time_point deadline) {
         if (ready == Readiness::Failed) {
             return Result::Failed;
         }
-        if (ready == Readiness::TimedOut && !partial) {
-            // The deadline has passed; a reply of 1 to 4 bytes is all that
-            // can still be waiting unseen.
-            readAvailable(fd);
-            continue;
+        // After a timeout, a reply of 1 to 4 bytes (VMIN 5) or a last piece
+        // may still be waiting unseen: read either way.
+        const Read got = readAvailable(fd);
+        // A terminal that was hung up is readable and reads its end; an idle
+        // one reads 0 bytes too when another program set VMIN 0.
+        if (got == Read::Gone || (got == Read::EndOfFile && ready == Readiness::Ready)) {
+            return Result::HungUp;
         }
-        const bool received = readAvailable(fd);
-        if (ready == Readiness::Ready && !received) {
-            // Readable with nothing to read: the line hung up, or the
-            // descriptor is at its end. Nothing more will come.
+        if (ready == Readiness::Ready && got != Read::Bytes) {
+            // Readable with nothing to read: nothing more will come.
             return partial ? Result::Incomplete : Result::NothingCame;
         }
     }
 }
 
-bool FrameReader::readAvailable(int fd) {
+FrameReader::Read FrameReader::readAvailable(int fd) {
     ssize_t n;
     do {
         n = ::read(fd, held.space(), held.room());
     } while (n == -1 && errno == EINTR);
-    if (n <= 0) {
-        return false;
+    if (n > 0) {
+        held.received(static_cast<std::size_t>(n));
+        return Read::Bytes;
     }
-    held.received(static_cast<std::size_t>(n));
-    return true;
+    if (n == 0) {
+        gone = EIO;  // a hang-up, when the port was readable
+        return Read::EndOfFile;
+    }
+    if (meansPortGone(errno)) {
+        gone = errno;
+        return Read::Gone;
+    }
+    return Read::Nothing;
 }
 
 }  // namespace CardPort

@@ -10,12 +10,19 @@
 #pragma once
 
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
 
 namespace CardPort {
 
 using Clock = std::chrono::steady_clock;
+
+// Whether a failed call's errno says the port itself is gone: the modem
+// reset or was unplugged, and the kernel hung its terminal up.
+constexpr bool meansPortGone(int errorNumber) {
+    return errorNumber == EIO || errorNumber == ENXIO || errorNumber == ENODEV;
+}
 
 // open(path, O_RDWR | O_NOCTTY); a descriptor that is not a terminal is
 // closed before anything reaches it. -1 with errno set on failure.
@@ -92,6 +99,7 @@ public:
         Incomplete,   // a frame began but did not end: before the deadline,
                       // or within kReadSize bytes
         Failed,       // the wait failed (errno set)
+        HungUp,       // the port is gone (goneError() says why)
     };
 
     // Reads until a complete or torn frame is in or `deadline` passes. The
@@ -105,11 +113,16 @@ public:
     const unsigned char* frame() const { return held.frame(); }
     // The complete or torn frame's size, or what is held of an incomplete one.
     std::size_t frameSize() const { return held.frameSize(); }
+    // After HungUp: the read's errno, or EIO when a readable port read
+    // nothing (a hang-up: EIO is what every later call on it returns).
+    int goneError() const { return gone; }
 
 private:
-    bool readAvailable(int fd);
+    enum class Read { Bytes, Nothing, EndOfFile, Gone };
+    Read readAvailable(int fd);
 
     FrameBuffer held;
+    int gone = 0;
 };
 
 }  // namespace CardPort

@@ -1,5 +1,7 @@
 #include "cardtool/QueryOutcome.h"
 
+#include <cstring>
+
 namespace CardTool {
 
 namespace {
@@ -12,7 +14,7 @@ std::string secondsText(std::chrono::seconds wait) {
 
 }  // namespace
 
-std::string failureReason(CnsErrors::ReturnErrors error) {
+std::string failureReason(CnsErrors::ReturnErrors error, int goneError) {
     switch (error) {
         case CnsErrors::NO_DATA_RETURNED:
             return "no reply within " + secondsText(WirelessCard::kReplyWait);
@@ -24,6 +26,8 @@ std::string failureReason(CnsErrors::ReturnErrors error) {
             return "port could not be opened";
         case CnsErrors::PORT_BUSY:
             return "port busy";
+        case CnsErrors::PORT_GONE:
+            return std::string("the modem went away (") + std::strerror(goneError) + ")";
     }
     return "error " + std::to_string(static_cast<int>(error));
 }
@@ -34,7 +38,7 @@ std::string runQuery(const WirelessCard& card, void (*call)(void* context), void
         call(context);
     } catch (const CnsErrors::ReturnErrors& thrown) {
         error = thrown;
-        return failureReason(thrown);
+        return failureReason(thrown, card.portGoneError());
     }
     return card.lastReplyHeader().isError() ? kErrorReply : "";
 }

@@ -15,8 +15,10 @@ namespace CardTool {
 constexpr const char* kErrorReply = "the modem answered with an error";
 
 // "no reply within 1 second" (from the card's reply wait), "unusable
-// reply", "port busy" and the like.
-std::string failureReason(CnsErrors::ReturnErrors error);
+// reply", "port busy" and the like; for PORT_GONE "the modem went away
+// (Input/output error)", the system's reason from `goneError`
+// (WirelessCard::portGoneError).
+std::string failureReason(CnsErrors::ReturnErrors error, int goneError = 0);
 
 template <typename T>
 struct Outcome {

@@ -10,6 +10,7 @@ enum ReturnErrors {
     CARD_NOT_OPEN = 17,      // a transaction on a closed card
     UNUSABLE_REPLY = 32,     // a reply that cannot carry the value asked for
     PORT_BUSY = 33,          // another program held the port for the whole wait
+    PORT_GONE = 34,          // the port went away: the modem reset or was unplugged
 };
 
 }  // namespace CnsErrors
