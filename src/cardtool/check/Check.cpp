@@ -16,13 +16,15 @@ void checkPortAndModem(WirelessCard& card, const std::string& path, CheckReport&
     const PortGivenBack givenBack(card);
     CheckResult port{"port"};
     checkPort(card, path, port);
-    report.push_back(port);
     if (port.verdict == Verdict::Failed) {
+        report.push_back(port);
         report.push_back(skipped("modem", "the port check failed"));
         return;
     }
     CheckResult modem{"modem"};
     checkModem(card, modem);
+    checkPortStayed(card, port);
+    report.push_back(port);
     report.push_back(modem);
 }
 

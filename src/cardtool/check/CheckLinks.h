@@ -17,6 +17,13 @@ std::string checkDriverList(CheckResult& result);
 // PortCheck.cpp: the node at `path`, the programs that hold it, the card's
 // open and the settings read back. The card is left open when it opened.
 void checkPort(WirelessCard& card, const std::string& path, CheckResult& result);
+// After the modem check: a port that went away meanwhile fails the port too.
+void checkPortStayed(const WirelessCard& card, CheckResult& result);
+
+// What to do about a port that went away during the check.
+constexpr const char* kPortGoneHint =
+    "the port disappeared during the check: the modem reset or was unplugged; wait for it to "
+    "come back (see the driver list), then check its power and cable";
 
 // ModemCheck.cpp: the probe's two queries, then the modem's identity.
 void checkModem(WirelessCard& card, CheckResult& result);

@@ -26,6 +26,8 @@ std::string failedQueryHint(const Outcome<std::string>& outcome) {
                    "port (see the driver list), then power-cycle the modem";
         case CnsErrors::PORT_BUSY:
             return "another program took the port's lock for the whole wait: see the port check";
+        case CnsErrors::PORT_GONE:
+            return kPortGoneHint;
         default:
             return "the replies are not usable: another program may be talking on the port, or "
                    "this is not the modem's control port";

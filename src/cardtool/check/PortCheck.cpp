@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "card/CardPort.h"
 #include "card/SerialSettings.h"
 #include "cardtool/QueryOutcome.h"
 #include "cardtool/check/CheckLinks.h"
@@ -19,8 +20,11 @@ namespace {
 void readBackSettings(int port, CheckResult& result) {
     termios now{};
     if (::tcgetattr(port, &now) == -1) {
-        result.details.push_back(std::string("tcgetattr failed: ") + std::strerror(errno));
-        result.fail("the port does not behave as a terminal: replug the modem");
+        const int error = errno;
+        result.details.push_back(std::string("tcgetattr failed: ") + std::strerror(error));
+        result.fail(CardPort::meansPortGone(error)
+                        ? kPortGoneHint
+                        : "the port does not behave as a terminal: replug the modem");
         return;
     }
     const SerialSettings::Kept kept = SerialSettings::compareWithTable(now);
@@ -116,6 +120,14 @@ void checkPort(WirelessCard& card, const std::string& path, CheckResult& result)
     }
     result.details.push_back("it opened as the probe opens it");
     readBackSettings(card.descriptor(), result);
+}
+
+void checkPortStayed(const WirelessCard& card, CheckResult& result) {
+    if (card.portGone()) {
+        result.details.push_back(std::string("it went away during the check: ") +
+                                 std::strerror(card.portGoneError()));
+        result.fail(kPortGoneHint);
+    }
 }
 
 }  // namespace CardTool
