@@ -28,16 +28,6 @@ constexpr const char* kName = "quorvexcard: ";
 constexpr LockWait kToolLockWait = {std::chrono::seconds(3), std::chrono::milliseconds::max(),
                                     std::chrono::milliseconds(15)};
 
-// Opens the given port, or else the one the driver list names; throws what
-// openCard throws.
-void openPort(WirelessCard& card, const std::optional<std::string>& device) {
-    if (device) {
-        card.openCard(device->c_str());
-    } else {
-        card.openCard();
-    }
-}
-
 std::string format(const CardState& state, const Options& options) {
     return options.json ? formatJson(state) : formatText(state);
 }

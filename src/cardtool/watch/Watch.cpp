@@ -12,6 +12,7 @@
 #include "card/CnsResults.h"
 #include "cardtool/CardTool.h"
 #include "cardtool/QueryOutcome.h"
+#include "cardtool/watch/ModemPresence.h"
 #include "cardtool/watch/StopSignals.h"
 #include "cardtool/watch/WatchLog.h"
 #include "cardtool/watch/WatchScreen.h"
@@ -58,11 +59,46 @@ std::string shown(const Outcome<T>& outcome, std::string text) {
     return outcome.answered() ? text : "unknown (" + outcome.failure + ")";
 }
 
-WatchStart readStart(WirelessCard& card, const Options& options) {
+std::string readModel(WirelessCard& card) {
     const auto model = askCard(card, [&] { return std::string(card.getModemTypeName()); });
+    return shown(model, model.value.value_or(""));
+}
+
+WatchStart readStart(WirelessCard& card, const Options& options) {
+    const std::string model = readModel(card);
     const auto hybrid = askCard(card, [&] { return card.getHybridMode(); });
-    return {card.portPath(), shown(model, model.value.value_or("")),
-            shown(hybrid, hybrid.value.value_or(false) ? "on" : "off"), options.interval};
+    return {card.portPath(), model, shown(hybrid, hybrid.value.value_or(false) ? "on" : "off"),
+            options.interval};
+}
+
+// Says so when the card's last transactions found the modem gone.
+void noteIfGone(ModemPresence& modem, WatchOutput& output, const std::string& now) {
+    if (modem.wentAway(now)) {
+        output.away(modem.portLeft(), modem.reason(), modem.since());
+    }
+}
+
+// A sample time while the modem is away: no transaction, the reason it went.
+SignalSample absentSample(const ModemPresence& modem) {
+    SignalSample sample{};
+    sample.time = utcNow();
+    sample.failure = modem.reason();
+    return sample;
+}
+
+// While the modem is away: looks for it, and when it is back asks its model
+// again. False when a stop signal came meanwhile: the watch ends before the
+// sample.
+bool lookForModem(WirelessCard& card, ModemPresence& modem, WatchOutput& output,
+                  const StopSignals& stop) {
+    if (!modem.away() || !modem.lookAgain()) {
+        return true;
+    }
+    const std::string since = utcNow();
+    output.back(card.portPath(), readModel(card), since);
+    noteIfGone(modem, output, since);
+    stop.waitUntil(Clock::now());  // takes in a signal that came during the query
+    return !stop.requested();
 }
 
 // The card's diagnostics go to the watch's output while it runs.
@@ -97,6 +133,8 @@ int watch(WirelessCard& card, const Options& options, Text::Out& out, Text::Out&
                                                     : makeWatchScreen(out, err);
     const NotesToOutput notes(card, *output);
     output->start(readStart(card, options));
+    ModemPresence modem(card, options.device);
+    noteIfGone(modem, *output, utcNow());
     SignalStats stats;
     const Clock::time_point first = Clock::now();
     Clock::time_point next = first;
@@ -106,8 +144,13 @@ int watch(WirelessCard& card, const Options& options, Text::Out& out, Text::Out&
             break;
         }
         const Clock::time_point start = Clock::now();
-        const SignalSample sample = takeSample(card);
+        if (!lookForModem(card, modem, *output, stop)) {
+            break;
+        }
+        const SignalSample sample = modem.away() ? absentSample(modem) : takeSample(card);
+        noteIfGone(modem, *output, sample.time);
         stats.add(sample);
+        stats.away += modem.away() ? 1 : 0;
         output->sample(sample, stats, std::chrono::duration_cast<milliseconds>(start - first));
         if (out.failed()) {
             // A closed pipe (| head) ends the watch quietly.

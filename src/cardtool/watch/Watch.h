@@ -6,7 +6,9 @@
 //
 // Each sample is one transaction of the card, so the port is free between
 // samples for the cron probe. A stop signal ends the wait for the next
-// sample at once (StopSignals).
+// sample at once (StopSignals). A modem that resets or is unplugged is
+// looked for again at each sample until it is back (ModemPresence); the
+// samples meanwhile fail with the reason it went away.
 #pragma once
 
 #include "card/WirelessCard.h"

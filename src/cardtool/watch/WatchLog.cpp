@@ -54,6 +54,15 @@ public:
         err << formatSummary(stats) << Text::flush;
     }
 
+    void away(const std::string& port, const std::string& reason, const std::string&) override {
+        err << "quorvexcard: " << port << ": " << reason << "; looking for it again at each sample"
+            << Text::endl;
+    }
+
+    void back(const std::string& port, const std::string& model, const std::string&) override {
+        err << "quorvexcard: the modem is back on " << port << ", model " << model << Text::endl;
+    }
+
     void note(const std::string& line) override { Diagnostics::toOut(&err, line, 0); }
 
 private:
@@ -69,9 +78,8 @@ std::unique_ptr<WatchOutput> makeWatchLog(Text::Out& out, Text::Out& err, bool j
 }
 
 std::string formatSummary(const SignalStats& stats) {
-    std::string text = "quorvexcard: samples answered " + std::to_string(stats.answered) +
-                       ", failed " + std::to_string(stats.failed) + "\n" + padded("", kLabelWidth) +
-                       kStatsHeading + "\n";
+    std::string text = "quorvexcard: samples " + countsText(stats) + "\n" +
+                       padded("", kLabelWidth) + kStatsHeading + "\n";
     for (std::size_t i = 0; i < kSignalValues; ++i) {
         text += padded(kSignalFields[i].reading.label, kLabelWidth) +
                 statsColumns(stats.values[i]) + '\n';

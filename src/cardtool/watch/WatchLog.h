@@ -8,8 +8,8 @@
 //
 //   {"time": "2026-12-08T14:03:07.250Z", "cdma_rssi": -90, ..., "errors": {}}
 //
-// The start and the summary go to standard error, so that the log holds
-// samples only.
+// The start, the summary and the lines that say the modem went away and is
+// back go to standard error, so that the log holds samples only.
 #pragma once
 
 #include <memory>

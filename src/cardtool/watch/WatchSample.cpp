@@ -64,4 +64,13 @@ std::string elapsedText(std::chrono::milliseconds elapsed) {
     return text;
 }
 
+std::string countsText(const SignalStats& stats) {
+    std::string text =
+        "answered " + std::to_string(stats.answered) + ", failed " + std::to_string(stats.failed);
+    if (stats.away > 0) {
+        text += " (" + std::to_string(stats.away) + " while the modem was away)";
+    }
+    return text;
+}
+
 }  // namespace CardTool

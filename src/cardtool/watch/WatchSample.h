@@ -49,6 +49,7 @@ struct RunningStats {
 struct SignalStats {
     unsigned long answered = 0;
     unsigned long failed = 0;
+    unsigned long away = 0;  // of the failed, lost while the modem was away
     std::array<RunningStats, kSignalValues> values;
 
     void add(const SignalSample& sample);
@@ -76,6 +77,8 @@ std::string statsColumns(const RunningStats& stats);
 std::string padded(std::string text, std::size_t width);
 // "0:01:05"
 std::string elapsedText(std::chrono::milliseconds elapsed);
+// "answered 12, failed 7", then " (5 while the modem was away)" if any were.
+std::string countsText(const SignalStats& stats);
 
 class WatchOutput {
 public:
@@ -86,6 +89,13 @@ public:
                         std::chrono::milliseconds elapsed) = 0;
     // Once at the end, unless the output went away (a closed pipe).
     virtual void finish(const SignalStats& stats, std::chrono::milliseconds elapsed) = 0;
+    // The modem left `port` at `since` (UTC) for `reason`, "the modem went
+    // away (Input/output error)"; the watch looks for it at each sample.
+    virtual void away(const std::string& port, const std::string& reason,
+                      const std::string& since) = 0;
+    // It is back, on `port` at `since`, and its model name was asked again.
+    virtual void back(const std::string& port, const std::string& model,
+                      const std::string& since) = 0;
     // A diagnostic line of the card's, in the output's own place for it.
     virtual void note(const std::string& line) = 0;
 };

@@ -90,6 +90,7 @@ public:
     WatchScreen& operator=(const WatchScreen&) = delete;
 
     void start(const WatchStart& start) override {
+        started = start;
         header = "quorvexcard --watch: " + describeStart(start);
         cursorHidden = true;
         out << kHideCursor << kClearScreen;
@@ -100,20 +101,29 @@ public:
     void sample(const SignalSample& sample, const SignalStats& stats,
                 std::chrono::milliseconds elapsed) override {
         drawValues(sample, stats,
-                   "answered " + std::to_string(stats.answered) + ", failed " +
-                       std::to_string(stats.failed) + ", elapsed " + elapsedText(elapsed) +
-                       ". Ctrl-C stops.");
+                   countsText(stats) + ", elapsed " + elapsedText(elapsed) + ". Ctrl-C stops.");
         last = sample;
         notes.clear();
     }
 
     void finish(const SignalStats& stats, std::chrono::milliseconds elapsed) override {
-        drawValues(last, stats,
-                   "Stopped after " + elapsedText(elapsed) + ": samples answered " +
-                       std::to_string(stats.answered) + ", failed " + std::to_string(stats.failed) +
-                       ".");
+        drawValues(
+            last, stats,
+            "Stopped after " + elapsedText(elapsed) + ": samples " + countsText(stats) + ".");
         out << kShowCursor << Text::flush;
         cursorHidden = false;
+    }
+
+    void away(const std::string&, const std::string& reason, const std::string& since) override {
+        state = reason + " at " + since + "; looking for it at each sample";
+    }
+
+    void back(const std::string& port, const std::string& model,
+              const std::string& since) override {
+        started.port = port;
+        started.model = model;
+        header = "quorvexcard --watch: " + describeStart(started);
+        state = "the modem is back on " + port + " since " + since;
     }
 
     void note(const std::string& line) override {
@@ -133,7 +143,11 @@ private:
         for (std::size_t i = 0; i < kSignalValues; ++i) {
             lines.push_back(valueLine(i, sample, stats));
         }
-        lines.insert(lines.end(), {"", footer});
+        lines.emplace_back("");
+        if (!state.empty()) {
+            lines.push_back(state);
+        }
+        lines.push_back(footer);
         draw(lines);
     }
 
@@ -152,7 +166,9 @@ private:
     Text::Out& err;
     const bool errIsTerminal;
     std::vector<std::string> notes;  // since the last screen
+    WatchStart started{};
     std::string header;
+    std::string state;  // the modem away or back, once it went away
     SignalSample last{"", {}, "no sample taken"};
     bool cursorHidden = false;
 };

@@ -1,7 +1,8 @@
 // quorvexcard --watch on a terminal: one screen redrawn in place after each
 // sample with ANSI escape sequences. Per value the current reading, a bar,
 // for RSSI a quality word, and min / mean / max since the start; a footer
-// with the counts, the elapsed time and how to stop.
+// with the counts, the elapsed time and how to stop, and above it, once the
+// modem went away, since when it is away or where it is back.
 //
 // The screen is drawn from the top-left corner and ends by erasing what lies
 // below it. The card's diagnostic lines are shown below the footer, with
