@@ -106,6 +106,10 @@ std::string readFileText(const std::string& path) {
 ProbeSandbox::ProbeSandbox() : root(makeTempDir()) {
     makeDir(root + "/tmp");
     makeDir(root + "/stage");
+    makeDir(root + "/dev");
+    // Only root may read it, as the kernel's.
+    makeDir(root + "/driver");
+    ::chmod((root + "/driver").c_str(), 0700);
     // The probe runs as root but may be reached through a user namespace.
     ::chmod(root.c_str(), 0755);
     ::chmod(tmpDir().c_str(), 01777);
@@ -119,12 +123,21 @@ ProbeSandbox::~ProbeSandbox() {
 }
 
 void ProbeSandbox::setDriverList(const std::string& text) {
-    writeFileText(root + "/usbserial", text);
+    // Replaced whole, so that a run that reads it meanwhile sees one list.
+    const std::string list = root + "/driver/usbserial";
+    writeFileText(list + ".new", text);
+    std::filesystem::rename(list + ".new", list);
     hasDriverList = true;
 }
 
 void ProbeSandbox::addDevice(const std::string& name, const std::string& path) {
     deviceOptions.push_back(name + "=" + path);
+}
+
+void ProbeSandbox::linkDevice(const std::string& name, const std::string& target) {
+    const std::string link = root + "/dev/" + name;
+    std::filesystem::create_symlink(target, link + ".new");
+    std::filesystem::rename(link + ".new", link);
 }
 
 void ProbeSandbox::hideCrontabs() {
@@ -139,11 +152,10 @@ void ProbeSandbox::addCrontab(const std::string& path, const std::string& text) 
     writeFileText(file, text);
 }
 
-ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
-                           std::chrono::milliseconds limit) const {
+std::vector<std::string> ProbeSandbox::commandLine(const std::vector<std::string>& command) const {
     std::vector<std::string> args = {QUORVEX_SANDBOX_PATH, "--root", root};
     if (hasDriverList) {
-        args.insert(args.end(), {"--driver-list", root + "/usbserial"});
+        args.insert(args.end(), {"--driver-list", root + "/driver"});
     }
     if (hasCrontabs) {
         args.insert(args.end(), {"--crontabs", root + "/cron"});
@@ -156,6 +168,12 @@ ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
     }
     args.push_back("--");
     args.insert(args.end(), command.begin(), command.end());
+    return args;
+}
+
+ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
+                           std::chrono::milliseconds limit) const {
+    std::vector<std::string> args = commandLine(command);
     std::vector<char*> argv;
     for (auto& arg : args) {
         argv.push_back(arg.data());

@@ -29,9 +29,13 @@ public:
     // "" when sandboxes can be built here, otherwise why not.
     static std::string unavailableReason();
 
+    // Also during a run: it sees the new list.
     void setDriverList(const std::string& text);
     // `name` (e.g. "ttyUSB1") appears in /dev and leads to `path`.
     void addDevice(const std::string& name, const std::string& path);
+    // `name` appears in /dev as a link to `target` (a pseudo-terminal under
+    // /dev/pts), as udev makes one; also during a run, replacing the link.
+    void linkDevice(const std::string& name, const std::string& target);
     // The crontab places (/etc/crontabs, /etc/cron, /etc/crontab,
     // /etc/cron.d, /var/spool/cron) show only the files added here, none after
     // hideCrontabs alone. `path` is the one the command sees.
@@ -50,6 +54,9 @@ public:
 
     ProbeRun run(const std::vector<std::string>& command,
                  std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    // The command line that runs `command` in the sandbox, for a run the
+    // caller starts and watches itself.
+    std::vector<std::string> commandLine(const std::vector<std::string>& command) const;
     // Runs the probe under test with `arguments`, under the launcher named by
     // the environment variable QUORVEX_PROBE_LAUNCHER (words separated by
     // spaces, e.g. a valgrind or qemu command line) when it is set.

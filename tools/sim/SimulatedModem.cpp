@@ -127,36 +127,57 @@ SimulatedModem::Answer SimulatedModem::mute() {
     return {};
 }
 
+SimulatedModem::Answer SimulatedModem::hangUp() {
+    Answer line;
+    line.pieces.push_back({{}, std::chrono::milliseconds(0), true});
+    return line;
+}
+
 SimulatedModem::SimulatedModem() {
-    // posix_openpt rather than openpty: valgrind knows every ioctl it makes.
-    master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master == -1) {
-        failed("posix_openpt");
-    }
-    char name[128];
-    if (::grantpt(master) == -1 || ::unlockpt(master) == -1 ||
-        ::ptsname_r(master, name, sizeof name) != 0) {
-        ::close(master);
-        failed("grantpt/unlockpt/ptsname_r");
-    }
-    slave = ::open(name, O_RDWR | O_NOCTTY);
-    if (slave == -1) {
-        ::close(master);
-        failed("open pseudo-terminal slave");
-    }
-    slavePath = name;
-    // The slave stays open here too, so that the master never sees a hang-up
-    // between the card's open and close.
+    openLine();
     server = std::thread([this] { serve(); });
 }
 
 SimulatedModem::~SimulatedModem() {
     stopping = true;
     server.join();
-    ::close(master);
+    for (const int fd : {master.load(), slave}) {
+        if (fd != -1) {
+            ::close(fd);
+        }
+    }
+}
+
+void SimulatedModem::openLine() {
+    // posix_openpt rather than openpty: valgrind knows every ioctl it makes.
+    const int line = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (line == -1) {
+        failed("posix_openpt");
+    }
+    char name[128];
+    if (::grantpt(line) == -1 || ::unlockpt(line) == -1 ||
+        ::ptsname_r(line, name, sizeof name) != 0) {
+        ::close(line);
+        failed("grantpt/unlockpt/ptsname_r");
+    }
+    const int held = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (held == -1) {
+        ::close(line);
+        failed("open pseudo-terminal slave");
+    }
+    // The slave stays open here too, so that the master never sees a hang-up
+    // between the card's open and close.
     if (slave != -1) {
         ::close(slave);
     }
+    slave = held;
+    slavePath = name;
+    master = line;
+}
+
+const std::string& SimulatedModem::comeBack() {
+    openLine();
+    return slavePath;
 }
 
 void SimulatedModem::answer(unsigned short object, Answer answer) {
@@ -232,7 +253,7 @@ void SimulatedModem::stall() {
 void SimulatedModem::serve() {
     unsigned char buffer[256];
     while (!stopping) {
-        if (stalled) {
+        if (stalled || master == -1) {
             std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
             continue;
         }
@@ -297,6 +318,11 @@ void SimulatedModem::respond(const Bytes& request) {
     }
     for (const Answer::Piece& piece : chosen.pieces) {
         std::this_thread::sleep_for(piece.delay);
+        if (piece.hangUp) {
+            ::close(master.exchange(-1));
+            pending.clear();
+            return;
+        }
         writeAll(master, piece.bytes);
     }
 }

@@ -7,7 +7,9 @@
 // in pieces. Objects nobody set up get no answer. stall() makes it stop
 // taking bytes, as a line that no longer drains. Bytes outside frames are
 // kept, and each request notes whether the port was then a controlling
-// terminal.
+// terminal. hangUp() closes the modem end instead of answering, as a modem
+// that resets leaves its port; comeBack() brings it back on a new
+// pseudo-terminal.
 #pragma once
 
 #include <atomic>
@@ -33,6 +35,7 @@ public:
         struct Piece {
             Bytes bytes;
             std::chrono::milliseconds delay{0};
+            bool hangUp = false;  // closes the modem end instead
         };
         std::vector<Piece> pieces;
 
@@ -48,14 +51,23 @@ public:
     static Answer errorReply(unsigned short object, const Bytes& parameter);
     static Answer raw(Bytes bytes);
     static Answer mute();
+    // The line hangs up: the port's read finds its end, its write EIO.
+    static Answer hangUp();
 
     SimulatedModem();
     ~SimulatedModem();
     SimulatedModem(const SimulatedModem&) = delete;
     SimulatedModem& operator=(const SimulatedModem&) = delete;
 
-    // The slave device the card opens.
+    // The slave device the card opens; a new one after comeBack().
     const std::string& devicePath() const { return slavePath; }
+
+    // Whether the line hung up and has not come back.
+    bool hungUp() const { return master == -1; }
+    // Back on a new pseudo-terminal, as after a reset, answering as set up
+    // (turns go on where they were); its path. Until then the old one's
+    // number stays taken, so that no other pseudo-terminal gets its path.
+    const std::string& comeBack();
 
     void answer(unsigned short object, Answer answer);
     // Answers `object`'s requests with `turns` in order, one per request,
@@ -84,11 +96,12 @@ public:
     void stall();
 
 private:
+    void openLine();
     void serve();
     void handleInput(const unsigned char* bytes, std::size_t count);
     void respond(const Bytes& request);
 
-    int master = -1;
+    std::atomic<int> master{-1};  // -1 while hung up
     int slave = -1;
     std::string slavePath;
     std::atomic<bool> stopping{false};

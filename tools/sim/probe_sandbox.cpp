@@ -2,16 +2,18 @@
 // a fake USB-serial driver list, chosen /dev/ttyUSB<n> nodes and a private
 // /tmp, the three fixed paths of the probe.
 //
-//   probe_sandbox --root DIR [--driver-list FILE] [--device NAME=PATH]... [--user ID]
+//   probe_sandbox --root DIR [--driver-list LIST] [--device NAME=PATH]... [--user ID]
 //                 [--crontabs CRON] -- COMMAND...
 //
-// DIR must hold the directories tmp/ (bound on /tmp) and stage/ (scratch).
+// DIR must hold the directories tmp/ (bound on /tmp), dev/ (bound on /dev,
+// with the host's /dev/pts in it: links put there during the run to a
+// pseudo-terminal lead to it) and stage/ (scratch).
 // COMMAND runs by its path, or from the file it named before the mounts when
 // the path is gone (a build under /tmp); the programs it starts itself must be
 // reachable inside the sandbox.
-// Each device PATH (a pseudo-terminal slave) appears as /dev/NAME, on an
-// otherwise empty /dev; FILE appears as /proc/tty/driver/usbserial (in a
-// directory only root may read, as the kernel's), and without it the list
+// Each device PATH (a pseudo-terminal slave) appears as /dev/NAME. The
+// directory LIST appears as /proc/tty/driver (its file usbserial is the
+// list, replaced during the run as the test likes); without it the list
 // does not exist. COMMAND runs as user and group ID when given. As root only the
 // mount namespace is new; otherwise a user namespace maps the caller to root
 // first. With CRON, the crontab places (/etc/crontabs, /etc/cron,
@@ -31,9 +33,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,6 +61,11 @@ void writeText(const std::string& path, const std::string& text) {
     check(::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()),
           "write " + path);
     ::close(fd);
+}
+
+// A directory that may be there from an earlier run.
+void makeDir(const std::string& path) {
+    check(::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST, "mkdir " + path);
 }
 
 void mountTmpfs(const char* where) {
@@ -111,20 +116,11 @@ void showOnlyCrontabs(const std::string& root, const std::string& crontabs) {
     check(!error, "copy " + crontabs);
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    check(static_cast<bool>(in), "read " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string root;
     std::string driverList;
-    bool hasDriverList = false;
     std::string crontabs;
     std::vector<std::pair<std::string, std::string>> devices;
     std::optional<unsigned> user;
@@ -139,8 +135,7 @@ int main(int argc, char** argv) {
         if (option == "--root") {
             root = value;
         } else if (option == "--driver-list") {
-            driverList = readFile(value);
-            hasDriverList = true;
+            driverList = value;
         } else if (option == "--crontabs") {
             crontabs = value;
         } else if (option == "--user") {
@@ -166,13 +161,19 @@ int main(int argc, char** argv) {
     enterNamespaces();
     check(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0, "make / private");
 
-    // The devices are staged before the fresh /dev hides their paths.
+    // The devices and the pseudo-terminals are staged before the new /dev
+    // hides their paths.
+    const std::string pts = root + "/stage/pts";
+    makeDir(pts);
+    bind("/dev/pts", pts);
     for (const auto& [name, path] : devices) {
         const std::string staged = root + "/stage/" + name;
         writeText(staged, "");
         bind(path, staged);
     }
-    mountTmpfs("/dev");
+    bind(root + "/dev", "/dev");
+    makeDir("/dev/pts");
+    bind(pts, "/dev/pts");
     for (const auto& [name, path] : devices) {
         writeText("/dev/" + name, "");
         bind(root + "/stage/" + name, "/dev/" + name);
@@ -180,8 +181,8 @@ int main(int argc, char** argv) {
 
     mountTmpfs("/proc/tty");
     check(::mkdir("/proc/tty/driver", 0500) == 0, "mkdir /proc/tty/driver");
-    if (hasDriverList) {
-        writeText("/proc/tty/driver/usbserial", driverList);
+    if (!driverList.empty()) {
+        bind(driverList, "/proc/tty/driver");
     }
 
     if (!crontabs.empty()) {
