@@ -22,18 +22,17 @@ void PrintTo(const Change& c, std::ostream* os) {
     *os << c.name;
 }
 
-class SerialSettingsTest : public testing::TestWithParam<Change> {
-protected:
-    static termios setByTheCard() {
-        SimulatedModem modem;
-        WirelessCard card;
-        card.openCard(modem.devicePath().c_str());
-        termios set{};
-        EXPECT_EQ(::tcgetattr(card.descriptor(), &set), 0);
-        card.closeCard();
-        return set;
-    }
-};
+termios setByTheCard() {
+    SimulatedModem modem;
+    WirelessCard card;
+    card.openCard(modem.devicePath().c_str());
+    termios set{};
+    EXPECT_EQ(::tcgetattr(card.descriptor(), &set), 0);
+    card.closeCard();
+    return set;
+}
+
+class SerialSettingsTest : public testing::TestWithParam<Change> {};
 
 TEST_P(SerialSettingsTest, ComparesTheFieldsTheTableNames) {
     const termios set = setByTheCard();
@@ -43,6 +42,36 @@ TEST_P(SerialSettingsTest, ComparesTheFieldsTheTableNames) {
     EXPECT_EQ(kept.notKept, GetParam().notKept);
     EXPECT_EQ(kept.lost, GetParam().lost);
     EXPECT_EQ(SerialSettings::sameAsSet(now, set), GetParam().sameAsSet);
+}
+
+// Another program that changes any one field the table names, alone, is
+// noticed: the comparison leaves none out.
+TEST(SerialSettingsFieldTest, EachNamedFieldChangedAloneIsAChange) {
+    const termios set = setByTheCard();
+    const struct {
+        const char* name;
+        tcflag_t termios::*field;
+        tcflag_t bits;  // toggled
+    } fields[] = {
+        {"ICANON", &termios::c_lflag, ICANON}, {"ECHO", &termios::c_lflag, ECHO},
+        {"ISIG", &termios::c_lflag, ISIG},     {"ICRNL", &termios::c_iflag, ICRNL},
+        {"INLCR", &termios::c_iflag, INLCR},   {"IGNCR", &termios::c_iflag, IGNCR},
+        {"ISTRIP", &termios::c_iflag, ISTRIP}, {"IXON", &termios::c_iflag, IXON},
+        {"IGNPAR", &termios::c_iflag, IGNPAR}, {"OPOST", &termios::c_oflag, OPOST},
+        {"CS7", &termios::c_cflag, CS8 ^ CS7}, {"CREAD", &termios::c_cflag, CREAD},
+        {"CLOCAL", &termios::c_cflag, CLOCAL}, {"CRTSCTS", &termios::c_cflag, CRTSCTS},
+        {"PARENB", &termios::c_cflag, PARENB}, {"B19200", &termios::c_cflag, B9600 ^ B19200},
+    };
+    for (const auto& f : fields) {
+        termios now = set;
+        now.*f.field ^= f.bits;
+        EXPECT_FALSE(SerialSettings::sameAsSet(now, set)) << f.name;
+    }
+    for (const int timing : {VMIN, VTIME}) {
+        termios now = set;
+        now.c_cc[timing] ^= 1;
+        EXPECT_FALSE(SerialSettings::sameAsSet(now, set)) << (timing == VMIN ? "VMIN" : "VTIME");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

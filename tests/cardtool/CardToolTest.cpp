@@ -117,6 +117,25 @@ TEST_F(CardToolTest, MuteQueryIsNamedAndTheOthersGoOn) {
     EXPECT_EQ(tool.status, 1);
 }
 
+// The modem resets during the snapshot: the queries from there on name the
+// reason, and nothing more is tried on the port, nor put back on it.
+TEST_F(CardToolTest, ModemThatWentAwayIsNamedAndNotAskedAgain) {
+    modem.answer(OBJ_BAND_CLASS, SimulatedModem::hangUp());
+    const ToolRun tool = runTool({"--device", modem.devicePath()});
+    const std::string answered = kScriptedState;
+    const std::string gone = "failed: the modem went away (Input/output error)\n";
+    EXPECT_EQ(tool.out,
+              answered.substr(0, answered.find("Band class:")) +
+                  "Band class:              " + gone + "Roaming status:          " + gone +
+                  "HDR service state:       " + gone + "HDR roam status:         " + gone +
+                  "HDR notification status: " + gone + "Hybrid mode:             " + gone);
+    EXPECT_EQ(tool.err, "No data was returned by query.\n");
+    EXPECT_EQ(tool.status, 1);
+    const auto requests = modem.requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back(), getRequestFor(OBJ_BAND_CLASS)) << "asked after it went away";
+}
+
 TEST_F(CardToolTest, ErrorReplyIsAFailedQueryInJson) {
     modem.answer(OBJ_RSSI_ECIO_CDMA_HDR,
                  SimulatedModem::errorReply(OBJ_RSSI_ECIO_CDMA_HDR, {0, 90, 0, 8, 0, 80, 0, 4}));

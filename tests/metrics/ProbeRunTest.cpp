@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -192,6 +193,41 @@ TEST_F(ProbeRunTest, ModemFailuresTakeTheFailureRoad) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(run.err, c.err);
         expectFailureRoad(run);
+    }
+}
+
+// The cron probe beside a modem that resets: the line hangs up during the
+// RSSI query; runs while it is away find its port gone from /dev, then its
+// lines gone from the list; once it is back as ttyUSB2 the file is right.
+TEST_F(ProbeRunTest, RunsBesideAModemThatResets) {
+    modem.answerInTurn(OBJ_RSSI,
+                       {SimulatedModem::hangUp(), SimulatedModem::reply(OBJ_RSSI, value16(75))});
+    modem.answerValue(OBJ_ROAMING_STATUS, 1);
+    const std::string backAsPort2 = std::regex_replace(kModemListed, std::regex("\n1:"), "\n2:");
+    const struct {
+        std::string list;
+        const char* device;  // in /dev, leading to the modem
+        const char *err, *out, *metrics;
+        int status;
+    } runs[] = {
+        {kModemListed, "ttyUSB1", "No data was returned by query.\n", "1\n", "", 0},
+        {kModemListed, nullptr, "Error opening port /dev/ttyUSB1: -1No such file or directory\n",
+         "1\n", "", 0},
+        {kOtherDevicesOnly, nullptr, "", "", "1\n-1\n", 1},
+        {backAsPort2, "ttyUSB2", "", "", "-75\n1\n", 181},
+    };
+    for (const auto& r : runs) {
+        ProbeSandbox cron;
+        cron.setDriverList(r.list);
+        if (r.device != nullptr) {
+            cron.addDevice(r.device, modem.hungUp() ? modem.comeBack() : modem.devicePath());
+        }
+        const ProbeRun run = cron.runProbe();
+        SCOPED_TRACE(r.list + r.err);
+        EXPECT_EQ(run.err, r.err);
+        EXPECT_EQ(run.out, r.out);
+        EXPECT_EQ(run.metrics, r.metrics);
+        EXPECT_EQ(run.exitStatus, r.status);
     }
 }
 

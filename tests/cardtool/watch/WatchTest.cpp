@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "cardtool/CardTool.h"
+#include "cardtool/watch/WatchLog.h"
 #include "cardtool/watch/WatchSample.h"
 #include "cns/CnsObjects.h"
 #include "sim/ChildProcess.h"
@@ -33,6 +34,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 const std::regex kTimestamp(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
+const std::string kGone = "the modem went away (Input/output error)";
 const std::string kSummary =
     "quorvexcard: samples answered 3, failed 2\n"
     "               min    mean    max\n"
@@ -40,6 +42,58 @@ const std::string kSummary =
     "CDMA Ec/Io       7     8.0      9\n"
     "HDR RSSI       -82   -80.3    -79\n"
     "HDR Ec/Io        3     4.0      5\n";
+
+// The four values of one reply, RSSI as magnitudes (90 for -90 dBm).
+struct Signal {
+    unsigned short cdmaRssi, cdmaEcio, hdrRssi, hdrEcio;
+};
+constexpr Signal kFirst{90, 8, 80, 4}, kSecond{91, 7, 82, 5}, kThird{88, 9, 79, 3};
+
+SimulatedModem::Answer replyOf(const Signal& s) {
+    return signalReply(s.cdmaRssi, s.cdmaEcio, s.hdrRssi, s.hdrEcio);
+}
+
+// A sample's log line, T for its time: its values, or why there are none.
+std::string lineOf(bool json, const Signal& s) {
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  json ? "{\"time\": \"T\", \"cdma_rssi\": -%u, \"cdma_ecio\": %u, \"hdr_rssi\": "
+                         "-%u, \"hdr_ecio\": %u, \"errors\": {}}"
+                       : "T cdma_rssi=-%u cdma_ecio=%u hdr_rssi=-%u hdr_ecio=%u",
+                  s.cdmaRssi, s.cdmaEcio, s.hdrRssi, s.hdrEcio);
+    return text;
+}
+
+std::string failedLine(bool json, const std::string& reason) {
+    const std::string why = '"' + reason + '"';
+    return json ? "{\"time\": \"T\", \"cdma_rssi\": null, \"cdma_ecio\": null, \"hdr_rssi\": "
+                  "null, \"hdr_ecio\": null, \"errors\": {\"cdma_rssi\": " +
+                      why + ", \"cdma_ecio\": " + why + ", \"hdr_rssi\": " + why +
+                      ", \"hdr_ecio\": " + why + "}}"
+                : "T error=" + why;
+}
+
+// The summary of the `answered` samples and `away` lost while the modem was
+// away (the format itself is kSummary's).
+std::string summaryOf(const std::vector<Signal>& answered, unsigned long away) {
+    CardTool::SignalStats stats;
+    CardTool::SignalSample sample{};
+    for (const Signal& s : answered) {
+        sample.values = {-s.cdmaRssi, s.cdmaEcio, -s.hdrRssi, s.hdrEcio};
+        stats.add(sample);
+    }
+    sample.failure = kGone;
+    for (unsigned long i = 0; i < away; ++i) {
+        stats.add(sample);
+    }
+    stats.away = away;
+    return CardTool::formatSummary(stats);
+}
+
+// What the tool says on standard error when the modem left `port`.
+std::string awayLine(const std::string& port) {
+    return "quorvexcard: " + port + ": " + kGone + "; looking for it again at each sample\n";
+}
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> result;
@@ -73,17 +127,23 @@ std::vector<long long> startsOf(const std::string& log, std::vector<std::string>
 class WatchTest : public testing::Test {
 protected:
     void SetUp() override {
-        modem.answer(OBJ_MODEM_TYPE,
-                     SimulatedModem::reply(OBJ_MODEM_TYPE, {0, 0, 0, 0x3C, 0, 0, 0, 0}));
+        modem.answer(OBJ_MODEM_TYPE, kModelReply);
         modem.answerValue(OBJ_HDR_HYBRID_PREFERENCE, 1);
-        // Answered twice, then no reply, then an error reply whose values
-        // must stay out of the statistics, then answered.
+        answerTheUsualTurns();
+    }
+
+    // Answered twice, then no reply, then an error reply whose values must
+    // stay out of the statistics, then answered.
+    void answerTheUsualTurns() {
         modem.answerInTurn(
             OBJ_RSSI_ECIO_CDMA_HDR,
-            {signalReply(90, 8, 80, 4), signalReply(91, 7, 82, 5), SimulatedModem::mute(),
+            {replyOf(kFirst), replyOf(kSecond), SimulatedModem::mute(),
              SimulatedModem::errorReply(OBJ_RSSI_ECIO_CDMA_HDR, {0, 50, 0, 50, 0, 50, 0, 50}),
-             signalReply(88, 9, 79, 3)});
+             replyOf(kThird)});
     }
+
+    const SimulatedModem::Answer kModelReply =
+        SimulatedModem::reply(OBJ_MODEM_TYPE, {0, 0, 0, 0x3C, 0, 0, 0, 0});
 
     // The watch in process: `count` samples, `interval` apart.
     ToolRun watchInProcess(const char* interval, const char* count, bool json = false) {
@@ -103,51 +163,50 @@ protected:
     SimulatedModem modem;
 };
 
+// The usual turns, plain and JSON; then a line that hangs up during the
+// third sample's wait and never comes back: the watch runs to --count, the
+// later samples keep the cadence and name the reason, and the port is
+// closed without a word about its settings.
 TEST_F(WatchTest, LogLinesSummaryAndCadence) {
     const std::string noReply = "no reply within 1 second";
     const std::string errorReply = "the modem answered with an error";
-    const auto answered = [](const char* values) {
-        return std::string("{\"time\": \"T\", ") + values + ", \"errors\": {}}";
-    };
-    const auto failed = [](const std::string& reason) {
-        const std::string why = '"' + reason + '"';
-        return "{\"time\": \"T\", \"cdma_rssi\": null, \"cdma_ecio\": null, \"hdr_rssi\": null, "
-               "\"hdr_ecio\": null, \"errors\": {\"cdma_rssi\": " +
-               why + ", \"cdma_ecio\": " + why + ", \"hdr_rssi\": " + why +
-               ", \"hdr_ecio\": " + why + "}}";
-    };
-    const struct {
-        bool json;
-        std::vector<std::string> lines;  // T for the timestamp
-    } cases[] = {
-        {false,
-         {"T cdma_rssi=-90 cdma_ecio=8 hdr_rssi=-80 hdr_ecio=4",
-          "T cdma_rssi=-91 cdma_ecio=7 hdr_rssi=-82 hdr_ecio=5", "T error=\"" + noReply + "\"",
-          "T error=\"" + errorReply + "\"", "T cdma_rssi=-88 cdma_ecio=9 hdr_rssi=-79 hdr_ecio=3"}},
-        {true,
-         {answered("\"cdma_rssi\": -90, \"cdma_ecio\": 8, \"hdr_rssi\": -80, \"hdr_ecio\": 4"),
-          answered("\"cdma_rssi\": -91, \"cdma_ecio\": 7, \"hdr_rssi\": -82, \"hdr_ecio\": 5"),
-          failed(noReply), failed(errorReply),
-          answered("\"cdma_rssi\": -88, \"cdma_ecio\": 9, \"hdr_rssi\": -79, \"hdr_ecio\": 3")}},
-    };
-    // Sample starts 0.1 s apart, but the one after the mute sample (1 s)
-    // starts when it ends, and the next one 0.1 s later: no catching up.
-    const long long gaps[] = {100, 100, 1000, 100};
-    for (const auto& c : cases) {
-        const int openBefore = descriptorsOn(modem.devicePath());
-        const ToolRun tool = watchInProcess("0.1", "5", c.json);
-        EXPECT_EQ(tool.status, 0);
-        EXPECT_EQ(descriptorsOn(modem.devicePath()), openBefore) << "the port was left open";
-        EXPECT_EQ(tool.err, header() + "No data was returned by query.\n" +
-                                "4197 query data packet has an error associated with it.\n" +
-                                kSummary);
-        std::vector<std::string> withoutTime;
-        const std::vector<long long> starts = startsOf(tool.out, withoutTime);
-        EXPECT_EQ(withoutTime, c.lines);
-        ASSERT_EQ(starts.size(), 5u);
-        for (std::size_t i = 0; i < 4; ++i) {
-            EXPECT_GE(starts[i + 1] - starts[i], gaps[i] - 5) << "sample " << i + 2;
-            EXPECT_LE(starts[i + 1] - starts[i], gaps[i] + 300) << "sample " << i + 2;
+    for (const bool hangsUp : {false, true}) {
+        for (const bool json : {false, true}) {
+            if (hangsUp) {
+                modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR,
+                                   {replyOf(kFirst), replyOf(kSecond), SimulatedModem::hangUp()});
+            } else {
+                answerTheUsualTurns();
+            }
+            const std::string port = modem.devicePath();
+            const int openBefore = descriptorsOn(port);
+            const ToolRun tool = watchInProcess("0.1", hangsUp ? "4" : "5", json);
+            EXPECT_EQ(tool.status, 0);
+            EXPECT_EQ(descriptorsOn(port), openBefore) << "the port was left open";
+            EXPECT_EQ(tool.err,
+                      header() + "No data was returned by query.\n" +
+                          (hangsUp ? awayLine(port) + summaryOf({kFirst, kSecond}, 2)
+                                   : "4197 query data packet has an error associated with it.\n" +
+                                         kSummary));
+            std::vector<std::string> withoutTime;
+            const std::vector<long long> starts = startsOf(tool.out, withoutTime);
+            const std::vector<std::string> expected = {
+                lineOf(json, kFirst), lineOf(json, kSecond),
+                failedLine(json, hangsUp ? kGone : noReply),
+                failedLine(json, hangsUp ? kGone : errorReply), lineOf(json, kThird)};
+            EXPECT_EQ(withoutTime, std::vector<std::string>(expected.begin(),
+                                                            expected.end() - (hangsUp ? 1 : 0)));
+            // Sample starts 0.1 s apart, but the one after the mute sample
+            // (1 s) starts when it ends, and the next one 0.1 s later: no
+            // catching up. While the modem is away, never faster.
+            const long long gaps[] = {100, 100, hangsUp ? 100 : 1000, 100};
+            for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
+                EXPECT_GE(starts[i + 1] - starts[i], gaps[i] - 5) << "sample " << i + 2;
+                EXPECT_LE(starts[i + 1] - starts[i], gaps[i] + 300) << "sample " << i + 2;
+            }
+            if (hangsUp) {
+                modem.comeBack();
+            }
         }
     }
 }
@@ -155,7 +214,7 @@ TEST_F(WatchTest, LogLinesSummaryAndCadence) {
 // Replies 300 ms late take much of a 0.5 s interval: the next sample still
 // starts 0.5 s after the previous one started, not after it ended.
 TEST_F(WatchTest, CadenceRunsFromEachSampleStart) {
-    modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR, {signalReply(90, 8, 80, 4).after(300ms)});
+    modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR, {replyOf(kFirst).after(300ms)});
     const ToolRun tool = watchInProcess("0.5", "4");
     EXPECT_EQ(tool.status, 0);
     std::vector<std::string> withoutTime;
@@ -288,9 +347,8 @@ TEST_F(WatchTest, StopSignalsAndAClosedPipeEndTheWatchPromptly) {
         {"0.1", 1, 0ms, 0, 1, ""},
     };
     for (const auto& c : cases) {
-        modem.answerInTurn(
-            OBJ_RSSI_ECIO_CDMA_HDR,
-            {signalReply(90, 8, 80, 4), signalReply(91, 7, 82, 5), SimulatedModem::mute()});
+        modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR,
+                           {replyOf(kFirst), replyOf(kSecond), SimulatedModem::mute()});
         ToolProcess tool({"--device", modem.devicePath(), "--watch", "--interval", c.interval});
         std::string log = readLines(tool.out, c.linesBefore);
         std::this_thread::sleep_for(c.pause);
@@ -316,6 +374,115 @@ TEST_F(WatchTest, StopSignalsAndAClosedPipeEndTheWatchPromptly) {
         }
     }
 }
+
+// A modem that resets while the binary watches it in the sandbox. After two
+// samples that say it went away it comes back on a new pseudo-terminal: at
+// the link --device names (as udev re-points one), or as the port the
+// driver list names, the same or the next one; or a stop signal ends the
+// watch while it is away.
+struct Reset {
+    const char* name;
+    const char* turns;    // the signal's answers: 1-3 a reply, ^ then a hang-up, ! a hang-up
+    bool modelHangsUp;    // at the start, instead of the model name's reply
+    const char* device;   // a link in /dev given as --device; nullptr: none
+    const char* backAs;   // its name in /dev; nullptr: SIGTERM while away
+    const char* samples;  // the log: 1-3 answered, - lost while the modem was away
+    const char* note;     // the card's line when the line hung up
+    bool json = false;
+};
+
+void PrintTo(const Reset& c, std::ostream* os) {
+    *os << c.name;
+}
+
+constexpr const char* kWriteFailed = "Error writing Input/output error\n";
+constexpr const char* kNoData = "No data was returned by query.\n";
+constexpr Signal kSignals[] = {kFirst, kSecond, kThird};
+
+const Reset kResets[] = {
+    {"BetweenTwoSamplesBackAtTheLink", "12^3", false, "modem", "modem", "12--31", kWriteFailed},
+    {"MidTransactionBackAsTheNextPort", "1!23", false, nullptr, "ttyUSB2", "1--231", kNoData},
+    {"DuringTheModelQueryBackOnTheSamePort", "123", true, nullptr, "ttyUSB1", "--1231", kNoData},
+    {"NeverBackStoppedWhileAway", "1^", false, "modem", nullptr, "1--", kWriteFailed, true},
+};
+
+class WatchResetTest : public WatchTest, public testing::WithParamInterface<Reset> {};
+
+TEST_P(WatchResetTest, ModemIsLookedForAgainAtEachSample) {
+    if (!ProbeSandbox::unavailableReason().empty() || !cannotRunTheBinary().empty()) {
+        GTEST_SKIP() << ProbeSandbox::unavailableReason() << cannotRunTheBinary();
+    }
+    const Reset& c = GetParam();
+    std::vector<SimulatedModem::Answer> turns;
+    for (const char* turn = c.turns; *turn != '\0'; ++turn) {
+        if (*turn == '^') {
+            // Late enough for the reply to be read, before the next request.
+            turns.back() = turns.back().then(SimulatedModem::hangUp().after(100ms));
+        } else {
+            turns.push_back(*turn == '!' ? SimulatedModem::hangUp()
+                                         : replyOf(kSignals[*turn - '1']));
+        }
+    }
+    modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR, turns);
+    if (c.modelHangsUp) {
+        modem.answerInTurn(OBJ_MODEM_TYPE, {SimulatedModem::hangUp(), kModelReply});
+    }
+    const std::string listed = "0: product:0028 num_ports:1 port:0 path:a\n1: product:0028\n";
+    const std::string left = std::string("/dev/") + (c.device != nullptr ? c.device : "ttyUSB1");
+    ProbeSandbox sandbox;
+    sandbox.setDriverList(listed);
+    sandbox.linkDevice(left.substr(5), modem.devicePath());
+    // The test brings the modem back within one interval: more under a slow launcher.
+    const char* interval = probeUnderLauncher() ? "1" : "0.3";
+    std::vector<std::string> command = {
+        QUORVEX_CARDTOOL_PATH,        "--watch", "--interval", interval, "--count", "6",
+        c.json ? "--json" : "--watch"};
+    if (c.device != nullptr) {
+        command.insert(command.end(), {"--device", left});
+    }
+    ChildProcess tool(sandbox.commandLine(command));
+    std::string log;
+    for (int away = 0; away < 2;) {
+        const std::string line = readLines(tool.out, 1);
+        ASSERT_FALSE(line.empty()) << log;
+        away += line.find(kGone) != std::string::npos;
+        log += line;
+    }
+    if (c.backAs == nullptr) {
+        ::kill(tool.pid, SIGTERM);
+    } else {
+        sandbox.linkDevice(c.backAs, modem.comeBack());
+        if (std::string(c.backAs) == "ttyUSB2") {
+            sandbox.setDriverList(std::regex_replace(listed, std::regex("\n1:"), "\n2:"));
+        }
+    }
+    const auto stopped = Clock::now();
+    EXPECT_EQ(tool.exitStatus(10s), 0);
+    EXPECT_LT(Clock::now() - stopped, c.backAs == nullptr ? 1500ms : 10s);
+    std::vector<std::string> withoutTime, expected;
+    startsOf(log + readLines(tool.out), withoutTime);
+    std::vector<Signal> answered;
+    for (const char* sample = c.samples; *sample != '\0'; ++sample) {
+        if (*sample != '-') {
+            answered.push_back(kSignals[*sample - '1']);
+        }
+        expected.push_back(*sample == '-' ? failedLine(c.json, kGone)
+                                          : lineOf(c.json, answered.back()));
+    }
+    EXPECT_EQ(withoutTime, expected);
+    const std::string unknown = "unknown (" + kGone + ")";
+    const std::string start = "quorvexcard: watching " + left + ", model " +
+                              (c.modelHangsUp ? unknown : "MC5728V") + ", hybrid mode " +
+                              (c.modelHangsUp ? unknown : "on") + ", every " + interval + " s\n";
+    const std::string back = c.backAs == nullptr ? ""
+                                                 : "quorvexcard: the modem is back on /dev/" +
+                                                       std::string(c.backAs) + ", model MC5728V\n";
+    EXPECT_EQ(readLines(tool.err), (c.modelHangsUp ? c.note + start : start + c.note) +
+                                       awayLine(left) + back + summaryOf(answered, 2));
+}
+
+INSTANTIATE_TEST_SUITE_P(Resets, WatchResetTest, testing::ValuesIn(kResets),
+                         [](const testing::TestParamInfo<Reset>& info) { return info.param.name; });
 
 TEST_F(WatchTest, ProbeRunsBesideAWatchOnTheSamePort) {
     if (!ProbeSandbox::unavailableReason().empty()) {
