@@ -14,49 +14,40 @@ namespace {
 using namespace CnsObjects;
 using CardQueriesTest = CardOnSimulatedModem;
 
+// The flags are true only for 1.
 TEST_F(CardQueriesTest, EachQueryAsksForItsObjectAndReadsOffsetFifteen) {
     const struct {
         const char* name;
         unsigned short object;
         std::function<long(WirelessCard&)> query;
+        bool flag;
     } cases[] = {
         {"service indication", OBJ_SERVICE_INDICATION,
-         [](WirelessCard& c) { return long{c.getServiceIndication()}; }},
+         [](WirelessCard& c) { return long{c.getServiceIndication()}; }, false},
         {"HDR service state", OBJ_HDR_SERVICE_STATE,
-         [](WirelessCard& c) { return long{c.getHDRServiceState()}; }},
+         [](WirelessCard& c) { return long{c.getHDRServiceState()}; }, false},
         {"HDR roam status", OBJ_HDR_ROAM_STATUS,
-         [](WirelessCard& c) { return long{c.getHDRRoamStatus()}; }},
-        {"band class", OBJ_BAND_CLASS, [](WirelessCard& c) { return long{c.getBandClass()}; }},
+         [](WirelessCard& c) { return long{c.getHDRRoamStatus()}; }, false},
+        {"band class", OBJ_BAND_CLASS, [](WirelessCard& c) { return long{c.getBandClass()}; },
+         false},
         {"HDR notification status", OBJ_HDR_MISC_NOTIFICATION_STATUS,
          [](WirelessCard& c) {
              CnsResults::CndQueryResult_HDRMiscNoticationStatus status;
              c.getHDRMiscNotificationStatus(status);
              return long{status.value};
-         }},
+         },
+         false},
+        {"activated", OBJ_MODEM_ACTIVATED,
+         [](WirelessCard& c) { return long{c.isModemActivated()}; }, true},
+        {"hybrid mode", OBJ_HDR_HYBRID_PREFERENCE,
+         [](WirelessCard& c) { return long{c.getHybridMode()}; }, true},
     };
     for (const auto& c : cases) {
-        for (const unsigned short value : {0x0000, 0x0102, 0xFFFE}) {
+        for (const unsigned short value : {0x0000, 0x0001, 0x0002, 0x0100, 0x0102, 0xFFFF}) {
             modem.answerValue(c.object, value);
-            EXPECT_EQ(c.query(card), value) << c.name;
+            EXPECT_EQ(c.query(card), c.flag ? value == 1 : value) << c.name << " " << value;
         }
         EXPECT_TRUE(sameBytes(getRequestFor(c.object), modem.requests().back())) << c.name;
-    }
-}
-
-TEST_F(CardQueriesTest, FlagsAreTrueOnlyForOne) {
-    const struct {
-        unsigned short object;
-        std::function<bool(WirelessCard&)> query;
-    } cases[] = {
-        {OBJ_MODEM_ACTIVATED, [](WirelessCard& c) { return c.isModemActivated(); }},
-        {OBJ_HDR_HYBRID_PREFERENCE, [](WirelessCard& c) { return c.getHybridMode(); }},
-    };
-    for (const auto& c : cases) {
-        for (const unsigned short value : {0, 1, 2, 0x0100, 0xFFFF}) {
-            modem.answerValue(c.object, value);
-            EXPECT_EQ(c.query(card), value == 1) << "object " << c.object << " value " << value;
-        }
-        EXPECT_TRUE(sameBytes(getRequestFor(c.object), modem.requests().back()));
     }
 }
 
@@ -176,6 +167,7 @@ TEST_F(CardQueriesTest, QueriesAfterAFailedWriteReadNothing) {
               "Reply of 0 bytes holds no value at offset 14.\n");
 }
 
+// A rejected setting is reported, not thrown.
 TEST_F(CardQueriesTest, HybridPreferenceSetRequests) {
     modem.answer(OBJ_HDR_HYBRID_PREFERENCE,
                  SimulatedModem::raw(replyFrame(OBJ_HDR_HYBRID_PREFERENCE, 0x04, value16(1))));
@@ -188,9 +180,6 @@ TEST_F(CardQueriesTest, HybridPreferenceSetRequests) {
     EXPECT_TRUE(sameBytes(concat(header, {0x00, 0x01, 0x7E}), requests[0]));
     EXPECT_TRUE(sameBytes(concat(header, {0x00, 0x00, 0x7E}), requests[1]));
     EXPECT_EQ(card.lastReplyHeader().operationType, 0x04) << "the reply is kept";
-}
-
-TEST_F(CardQueriesTest, RejectedSettingIsReportedNotThrown) {
     modem.answer(OBJ_HDR_HYBRID_PREFERENCE,
                  SimulatedModem::raw(replyFrame(OBJ_HDR_HYBRID_PREFERENCE, 0x84, {})));
     std::string errors;

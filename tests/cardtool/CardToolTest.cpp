@@ -62,10 +62,13 @@ protected:
         arguments.insert(arguments.begin(), {"--device", modem.devicePath()});
         const int openBefore = descriptorsOn(modem.devicePath());
         const termios before = portSettings();
+        const std::string port = modem.devicePath();
         const ToolRun result = runTool(arguments);
-        EXPECT_EQ(descriptorsOn(modem.devicePath()), openBefore) << "the port was left open";
-        const termios after = portSettings();
-        EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << "the port's settings changed";
+        EXPECT_EQ(descriptorsOn(port), openBefore) << "the port was left open";
+        if (!modem.hungUp()) {
+            const termios after = portSettings();
+            EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << "settings changed";
+        }
         return result;
     }
 
@@ -118,22 +121,20 @@ TEST_F(CardToolTest, MuteQueryIsNamedAndTheOthersGoOn) {
 }
 
 // The modem resets during the snapshot: the queries from there on name the
-// reason, and nothing more is tried on the port, nor put back on it.
+// reason, never asked, and nothing is put back on the port.
 TEST_F(CardToolTest, ModemThatWentAwayIsNamedAndNotAskedAgain) {
     modem.answer(OBJ_BAND_CLASS, SimulatedModem::hangUp());
-    const ToolRun tool = runTool({"--device", modem.devicePath()});
-    const std::string answered = kScriptedState;
-    const std::string gone = "failed: the modem went away (Input/output error)\n";
-    EXPECT_EQ(tool.out,
-              answered.substr(0, answered.find("Band class:")) +
-                  "Band class:              " + gone + "Roaming status:          " + gone +
-                  "HDR service state:       " + gone + "HDR roam status:         " + gone +
-                  "HDR notification status: " + gone + "Hybrid mode:             " + gone);
+    const ToolRun tool = run({});
+    std::string expected = kScriptedState;  // values from column 25 on
+    for (std::size_t at = expected.find("Band class:"); at < expected.size();
+         at = expected.find('\n', at) + 1) {
+        expected.replace(at + 25, expected.find('\n', at) - at - 25,
+                         "failed: the modem went away (Input/output error)");
+    }
+    EXPECT_EQ(tool.out, expected);
     EXPECT_EQ(tool.err, "No data was returned by query.\n");
     EXPECT_EQ(tool.status, 1);
-    const auto requests = modem.requests();
-    ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(requests.back(), getRequestFor(OBJ_BAND_CLASS)) << "asked after it went away";
+    EXPECT_EQ(modem.requests().back(), getRequestFor(OBJ_BAND_CLASS));
 }
 
 TEST_F(CardToolTest, ErrorReplyIsAFailedQueryInJson) {

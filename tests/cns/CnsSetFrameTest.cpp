@@ -25,8 +25,8 @@ Bytes hybridSetRequest(unsigned short value) {
     return setRequest(request, value);
 }
 
-TEST(CnsSetFrameTest, HybridPreferenceOnIsByteForByte) {
-    const Bytes expected = {
+TEST(CnsSetFrameTest, ParameterBytesAreEscapedAndCountedUnescaped) {
+    const Bytes header = {
         0x7E,                    // opening flag
         0x00, 0x0C,              // length from the object id on: 12
         0x2B,                    // message id
@@ -35,20 +35,13 @@ TEST(CnsSetFrameTest, HybridPreferenceOnIsByteForByte) {
         0x03,                    // operation: set
         0x00,                    // unnamed
         0x00, 0x00, 0x00, 0x00,  // application id
-        0x00, 0x02,              // parameter length 2
-        0x00, 0x01,              // parameter: 1
-        0x7E,                    // closing flag
+        0x00, 0x02,              // parameter length 2, counted unescaped
     };
-    EXPECT_TRUE(sameBytes(expected, hybridSetRequest(1)));
-}
-
-TEST(CnsSetFrameTest, ParameterBytesAreEscapedAndCountedUnescaped) {
-    const Bytes header = {0x7E, 0x00, 0x0C, 0x2B, 0x00, 0x10, 0x6A, 0x03,
-                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02};
     const struct {
         unsigned short value;
         Bytes parameter;  // as sent, closing flag included
     } cases[] = {
+        {0x0001, {0x00, 0x01, 0x7E}},
         {0x0000, {0x00, 0x00, 0x7E}},
         {0x007E, {0x00, 0x7D, 0x5E, 0x7E}},
         {0x7D41, {0x7D, 0x5D, 0x41, 0x7E}},

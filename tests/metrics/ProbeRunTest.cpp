@@ -65,6 +65,7 @@ protected:
     ProbeSandbox sandbox;
 };
 
+// Each run asks for the RSSI, then the roaming status; arguments change nothing.
 TEST_F(ProbeRunTest, OutcomeOfAnsweredQueries) {
     const struct {
         unsigned short rssi, roaming;
@@ -81,25 +82,17 @@ TEST_F(ProbeRunTest, OutcomeOfAnsweredQueries) {
     for (const auto& c : cases) {
         modem.answerValue(OBJ_RSSI, c.rssi);
         modem.answerValue(OBJ_ROAMING_STATUS, c.roaming);
-        const ProbeRun run = sandbox.runProbe();
+        const std::size_t before = modem.requests().size();
+        const ProbeRun run = sandbox.runProbe({"--help", "-x"});
         EXPECT_EQ(run.metrics, c.metrics) << "RSSI " << c.rssi;
         EXPECT_EQ(run.exitStatus, c.status) << "RSSI " << c.rssi;
         EXPECT_EQ(run.out, "") << "RSSI " << c.rssi;
         EXPECT_EQ(run.err, "") << "RSSI " << c.rssi;
+        const auto requests = modem.requests();
+        ASSERT_EQ(requests.size(), before + 2);
+        EXPECT_EQ(requests[before][6], 0x01);
+        EXPECT_EQ(requests[before + 1][6], 0x07);
     }
-}
-
-// Arguments change nothing.
-TEST_F(ProbeRunTest, AsksForRssiThenRoamingStatusWhateverTheArguments) {
-    modem.answerValue(OBJ_RSSI, 75);
-    modem.answerValue(OBJ_ROAMING_STATUS, 1);
-    const ProbeRun run = sandbox.runProbe({"--help", "-x"});
-    EXPECT_EQ(run.metrics, "-75\n1\n");
-    ASSERT_EQ(run.exitStatus, 181);
-    const auto requests = modem.requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0][6], 0x01);
-    EXPECT_EQ(requests[1][6], 0x07);
     // The run leads its session: a hang-up of the port must not reach it.
     EXPECT_FALSE(modem.becameControllingTerminal());
 }
@@ -197,38 +190,21 @@ TEST_F(ProbeRunTest, ModemFailuresTakeTheFailureRoad) {
 }
 
 // The cron probe beside a modem that resets: the line hangs up during the
-// RSSI query; runs while it is away find its port gone from /dev, then its
-// lines gone from the list; once it is back as ttyUSB2 the file is right.
-TEST_F(ProbeRunTest, RunsBesideAModemThatResets) {
+// RSSI query (runs while it is away: NoModemListed, PortThatDoesNotOpen);
+// once it is back, as ttyUSB2, the file is right.
+TEST_F(ProbeRunTest, ModemThatResetsIsFoundOnItsNewPort) {
     modem.answerInTurn(OBJ_RSSI,
                        {SimulatedModem::hangUp(), SimulatedModem::reply(OBJ_RSSI, value16(75))});
     modem.answerValue(OBJ_ROAMING_STATUS, 1);
-    const std::string backAsPort2 = std::regex_replace(kModemListed, std::regex("\n1:"), "\n2:");
-    const struct {
-        std::string list;
-        const char* device;  // in /dev, leading to the modem
-        const char *err, *out, *metrics;
-        int status;
-    } runs[] = {
-        {kModemListed, "ttyUSB1", "No data was returned by query.\n", "1\n", "", 0},
-        {kModemListed, nullptr, "Error opening port /dev/ttyUSB1: -1No such file or directory\n",
-         "1\n", "", 0},
-        {kOtherDevicesOnly, nullptr, "", "", "1\n-1\n", 1},
-        {backAsPort2, "ttyUSB2", "", "", "-75\n1\n", 181},
-    };
-    for (const auto& r : runs) {
-        ProbeSandbox cron;
-        cron.setDriverList(r.list);
-        if (r.device != nullptr) {
-            cron.addDevice(r.device, modem.hungUp() ? modem.comeBack() : modem.devicePath());
-        }
-        const ProbeRun run = cron.runProbe();
-        SCOPED_TRACE(r.list + r.err);
-        EXPECT_EQ(run.err, r.err);
-        EXPECT_EQ(run.out, r.out);
-        EXPECT_EQ(run.metrics, r.metrics);
-        EXPECT_EQ(run.exitStatus, r.status);
-    }
+    const ProbeRun hungUp = sandbox.runProbe();
+    EXPECT_EQ(hungUp.err, "No data was returned by query.\n");
+    expectFailureRoad(hungUp);
+    ProbeSandbox back;
+    back.setDriverList(std::regex_replace(kModemListed, std::regex("\n1:"), "\n2:"));
+    back.addDevice("ttyUSB2", modem.comeBack());
+    const ProbeRun run = back.runProbe();
+    EXPECT_EQ(run.metrics, "-75\n1\n");
+    EXPECT_EQ(run.exitStatus, 181);
 }
 
 // A flaky link cuts the reply off, or loses its tail and brings stray bytes

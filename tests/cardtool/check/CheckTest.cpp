@@ -163,8 +163,7 @@ const BrokenLink kBrokenLinks[] = {
      "    hint: the port disappeared during the check: the modem reset or was unplugged; wait for "
      "it to come back (see the driver list), then check its power and cable\n"
      "modem: failed\n"
-     "    RSSI, the file's line 1: failed: the modem went away (Input/output error)\n"
-     "    roaming status, the file's line 2: failed: the modem went away (Input/output error)\n",
+     "    RSSI, the file's line 1: failed: the modem went away (Input/output error)\n",
      [](Scene& s) { s.modem.answer(OBJ_RSSI, SimulatedModem::hangUp()); }},
     {"error reply", "ok ok failed ok ok", 4,
      "RSSI, the file's line 1: failed: the modem answered with an error",
@@ -278,9 +277,8 @@ TEST_P(CheckTest, BrokenLinkHasItsVerdictsAndStatus) {
     EXPECT_EQ(run.exitStatus, c.status) << c.name;
     EXPECT_NE(run.out.find(c.shows), std::string::npos) << c.name << "\n" << run.out;
     EXPECT_EQ(readFileText(scene.metricsPath), metricsBefore) << c.name;
-    if (!modem.hungUp()) {
-        EXPECT_EQ(localModes(modem), modesBefore) << c.name << ": port settings not put back";
-    }
+    EXPECT_TRUE(modem.hungUp() || localModes(modem) == modesBefore)
+        << c.name << ": port settings not put back";
     for (const Bytes& request : modem.requests()) {
         EXPECT_EQ(request.at(7), 0x01) << c.name << ": not a get request";
     }

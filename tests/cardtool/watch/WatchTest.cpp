@@ -1,7 +1,7 @@
 // quorvexcard --watch against the simulated modem, whose signal changes from
 // sample to sample: the log lines, the summary and the cadence in process;
-// the screen on a pseudo-terminal, the stop signals and a closed pipe on the
-// binary.
+// the screen on a pseudo-terminal; the stop signals, a closed pipe and a
+// modem that resets on the binary.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <iostream>
 #include <regex>
@@ -48,6 +49,7 @@ struct Signal {
     unsigned short cdmaRssi, cdmaEcio, hdrRssi, hdrEcio;
 };
 constexpr Signal kFirst{90, 8, 80, 4}, kSecond{91, 7, 82, 5}, kThird{88, 9, 79, 3};
+constexpr Signal kSignals[] = {kFirst, kSecond, kThird};
 
 SimulatedModem::Answer replyOf(const Signal& s) {
     return signalReply(s.cdmaRssi, s.cdmaEcio, s.hdrRssi, s.hdrEcio);
@@ -73,19 +75,17 @@ std::string failedLine(bool json, const std::string& reason) {
                 : "T error=" + why;
 }
 
-// The summary of the `answered` samples and `away` lost while the modem was
-// away (the format itself is kSummary's).
-std::string summaryOf(const std::vector<Signal>& answered, unsigned long away) {
+// The summary of the `answered` samples and `failed` ones, `away` of them
+// lost while the modem was away (the format itself is kSummary's).
+std::string summaryOf(const std::vector<Signal>& answered, unsigned long failed,
+                      unsigned long away) {
     CardTool::SignalStats stats;
-    CardTool::SignalSample sample{};
     for (const Signal& s : answered) {
+        CardTool::SignalSample sample{};
         sample.values = {-s.cdmaRssi, s.cdmaEcio, -s.hdrRssi, s.hdrEcio};
         stats.add(sample);
     }
-    sample.failure = kGone;
-    for (unsigned long i = 0; i < away; ++i) {
-        stats.add(sample);
-    }
+    stats.failed = failed;
     stats.away = away;
     return CardTool::formatSummary(stats);
 }
@@ -129,17 +129,15 @@ protected:
     void SetUp() override {
         modem.answer(OBJ_MODEM_TYPE, kModelReply);
         modem.answerValue(OBJ_HDR_HYBRID_PREFERENCE, 1);
-        answerTheUsualTurns();
+        modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR, usualTurns());
     }
 
     // Answered twice, then no reply, then an error reply whose values must
     // stay out of the statistics, then answered.
-    void answerTheUsualTurns() {
-        modem.answerInTurn(
-            OBJ_RSSI_ECIO_CDMA_HDR,
-            {replyOf(kFirst), replyOf(kSecond), SimulatedModem::mute(),
-             SimulatedModem::errorReply(OBJ_RSSI_ECIO_CDMA_HDR, {0, 50, 0, 50, 0, 50, 0, 50}),
-             replyOf(kThird)});
+    static std::vector<SimulatedModem::Answer> usualTurns() {
+        return {replyOf(kFirst), replyOf(kSecond), SimulatedModem::mute(),
+                SimulatedModem::errorReply(OBJ_RSSI_ECIO_CDMA_HDR, {0, 50, 0, 50, 0, 50, 0, 50}),
+                replyOf(kThird)};
     }
 
     const SimulatedModem::Answer kModelReply =
@@ -172,22 +170,21 @@ TEST_F(WatchTest, LogLinesSummaryAndCadence) {
     const std::string errorReply = "the modem answered with an error";
     for (const bool hangsUp : {false, true}) {
         for (const bool json : {false, true}) {
-            if (hangsUp) {
-                modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR,
-                                   {replyOf(kFirst), replyOf(kSecond), SimulatedModem::hangUp()});
-            } else {
-                answerTheUsualTurns();
-            }
-            const std::string port = modem.devicePath();
-            const int openBefore = descriptorsOn(port);
+            modem.answerInTurn(
+                OBJ_RSSI_ECIO_CDMA_HDR,
+                hangsUp ? std::vector<SimulatedModem::Answer>{replyOf(kFirst), replyOf(kSecond),
+                                                              SimulatedModem::hangUp()}
+                        : usualTurns());
+            const int openBefore = descriptorsOn(modem.devicePath());
             const ToolRun tool = watchInProcess("0.1", hangsUp ? "4" : "5", json);
             EXPECT_EQ(tool.status, 0);
-            EXPECT_EQ(descriptorsOn(port), openBefore) << "the port was left open";
-            EXPECT_EQ(tool.err,
-                      header() + "No data was returned by query.\n" +
-                          (hangsUp ? awayLine(port) + summaryOf({kFirst, kSecond}, 2)
-                                   : "4197 query data packet has an error associated with it.\n" +
-                                         kSummary));
+            EXPECT_EQ(descriptorsOn(modem.devicePath()), openBefore) << "the port was left open";
+            EXPECT_EQ(
+                tool.err,
+                header() + "No data was returned by query.\n" +
+                    (hangsUp
+                         ? awayLine(modem.devicePath()) + summaryOf({kFirst, kSecond}, 2, 2)
+                         : "4197 query data packet has an error associated with it.\n" + kSummary));
             std::vector<std::string> withoutTime;
             const std::vector<long long> starts = startsOf(tool.out, withoutTime);
             const std::vector<std::string> expected = {
@@ -327,162 +324,136 @@ TEST_F(WatchTest, ScreenOnATerminalRedrawsInPlaceAndShowsTheCursorAgain) {
         << screens[6];
 }
 
-TEST_F(WatchTest, StopSignalsAndAClosedPipeEndTheWatchPromptly) {
-    if (!cannotRunTheBinary().empty()) {
-        GTEST_SKIP() << cannotRunTheBinary();
-    }
-    const struct {
-        const char* interval;
-        std::size_t linesBefore;  // read before stopping
-        std::chrono::milliseconds pause;
-        int signal;  // 0: the reader closes the pipe instead
-        std::size_t lines;
-        std::string summary;  // "": none
-    } cases[] = {
-        // In the wait for the next sample: at once, not a minute later.
-        {"60", 1, 0ms, SIGINT, 1, "quorvexcard: samples answered 1, failed 0\n"},
-        {"60", 1, 0ms, SIGHUP, 1, "quorvexcard: samples answered 1, failed 0\n"},
-        // During the mute third sample's wait for its reply: after it.
-        {"0.1", 2, 300ms, SIGTERM, 3, "quorvexcard: samples answered 2, failed 1\n"},
-        {"0.1", 1, 0ms, 0, 1, ""},
-    };
-    for (const auto& c : cases) {
-        modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR,
-                           {replyOf(kFirst), replyOf(kSecond), SimulatedModem::mute()});
-        ToolProcess tool({"--device", modem.devicePath(), "--watch", "--interval", c.interval});
-        std::string log = readLines(tool.out, c.linesBefore);
-        std::this_thread::sleep_for(c.pause);
-        const auto stopped = Clock::now();
-        if (c.signal != 0) {
-            ::kill(tool.pid, c.signal);
-        } else {
-            tool.closeOut();
-        }
-        EXPECT_EQ(tool.exitStatus(1500ms), 0) << "signal " << c.signal;
-        EXPECT_LT(Clock::now() - stopped, 1500ms);
-        if (c.signal != 0) {
-            log += readLines(tool.out);
-        }
-        EXPECT_EQ(lines(log).size(), c.lines) << log;
-        const std::string errText = readLines(tool.err);
-        const std::string start = header(c.interval[0] == '6' ? "60 s" : "0.1 s");
-        if (c.summary.empty()) {
-            EXPECT_EQ(errText, start) << "a closed pipe ends the watch quietly";
-        } else {
-            EXPECT_EQ(errText.rfind(start, 0), 0u) << errText;
-            EXPECT_NE(errText.find(c.summary), std::string::npos) << errText;
-        }
-    }
-}
-
-// A modem that resets while the binary watches it in the sandbox. After two
-// samples that say it went away it comes back on a new pseudo-terminal: at
-// the link --device names (as udev re-points one), or as the port the
-// driver list names, the same or the next one; or a stop signal ends the
-// watch while it is away.
-struct Reset {
+// The binary in the sandbox, stopped by a signal or a closed pipe, or run to
+// --count 6 beside a modem that resets: after two samples that say it went
+// away it comes back on a new pseudo-terminal, at the link --device names
+// (as udev re-points one) or as the port the driver list names, the same or
+// the next one.
+struct BinaryRun {
     const char* name;
-    const char* turns;    // the signal's answers: 1-3 a reply, ^ then a hang-up, ! a hang-up
-    bool modelHangsUp;    // at the start, instead of the model name's reply
-    const char* device;   // a link in /dev given as --device; nullptr: none
-    const char* backAs;   // its name in /dev; nullptr: SIGTERM while away
-    const char* samples;  // the log: 1-3 answered, - lost while the modem was away
-    const char* note;     // the card's line when the line hung up
+    const char* turns;  // the signal's answers: 1-3 a reply, m none, ^ then the line
+                        // hangs up, ! it hangs up instead; @ first: during the model's
+    const char* interval;
+    const char* device;   // its link in /dev, given as --device; nullptr: ttyUSB1, listed
+    const char* samples;  // the log: 1-3 answered, n no reply, - lost while the modem was away
+    std::size_t read;     // log lines read before the action, after a pause of `pause` ms
+    int pause;
+    const char* action;  // SIGINT, SIGHUP, SIGTERM, close (the pipe), or the modem back as
     bool json = false;
 };
 
-void PrintTo(const Reset& c, std::ostream* os) {
+void PrintTo(const BinaryRun& c, std::ostream* os) {
     *os << c.name;
 }
 
-constexpr const char* kWriteFailed = "Error writing Input/output error\n";
-constexpr const char* kNoData = "No data was returned by query.\n";
-constexpr Signal kSignals[] = {kFirst, kSecond, kThird};
-
-const Reset kResets[] = {
-    {"BetweenTwoSamplesBackAtTheLink", "12^3", false, "modem", "modem", "12--31", kWriteFailed},
-    {"MidTransactionBackAsTheNextPort", "1!23", false, nullptr, "ttyUSB2", "1--231", kNoData},
-    {"DuringTheModelQueryBackOnTheSamePort", "123", true, nullptr, "ttyUSB1", "--1231", kNoData},
-    {"NeverBackStoppedWhileAway", "1^", false, "modem", nullptr, "1--", kWriteFailed, true},
+const BinaryRun kBinaryRuns[] = {
+    // In the wait for the next sample: at once, not a minute later.
+    {"SigintInTheWait", "12m", "60", "modem", "1", 1, 0, "SIGINT"},
+    {"SighupInTheWait", "12m", "60", "modem", "1", 1, 0, "SIGHUP"},
+    // During the mute third sample's wait for its reply: after it.
+    {"SigtermInAReplysWait", "12m", "0.1", "modem", "12n", 2, 300, "SIGTERM"},
+    {"ClosedPipe", "12m", "0.1", "modem", "1", 1, 0, "close"},
+    {"HangUpBetweenSamplesBackAtTheLink", "12^3", "0.3", "modem", "12--31", 4, 0, "modem"},
+    {"HangUpInATransactionBackAsTheNextPort", "1!23", "0.3", nullptr, "1--231", 3, 0, "ttyUSB2"},
+    {"HangUpInTheModelQueryBackOnTheSamePort", "@123", "0.3", nullptr, "--1231", 2, 0, "ttyUSB1"},
+    {"HangUpNeverBackSigtermWhileAway", "1^", "0.3", "modem", "1--", 3, 0, "SIGTERM", true},
 };
 
-class WatchResetTest : public WatchTest, public testing::WithParamInterface<Reset> {};
+class WatchBinaryTest : public WatchTest, public testing::WithParamInterface<BinaryRun> {};
 
-TEST_P(WatchResetTest, ModemIsLookedForAgainAtEachSample) {
+TEST_P(WatchBinaryTest, EndsAsAskedAndLooksForAModemThatWentAway) {
     if (!ProbeSandbox::unavailableReason().empty() || !cannotRunTheBinary().empty()) {
         GTEST_SKIP() << ProbeSandbox::unavailableReason() << cannotRunTheBinary();
     }
-    const Reset& c = GetParam();
+    const BinaryRun& c = GetParam();
+    const std::string action = c.action;
+    const bool comesBack = action.rfind("SIG", 0) != 0 && action != "close";
     std::vector<SimulatedModem::Answer> turns;
     for (const char* turn = c.turns; *turn != '\0'; ++turn) {
-        if (*turn == '^') {
+        if (*turn == '@') {
+            modem.answerInTurn(OBJ_MODEM_TYPE, {SimulatedModem::hangUp(), kModelReply});
+        } else if (*turn == '^') {
             // Late enough for the reply to be read, before the next request.
             turns.back() = turns.back().then(SimulatedModem::hangUp().after(100ms));
         } else {
-            turns.push_back(*turn == '!' ? SimulatedModem::hangUp()
-                                         : replyOf(kSignals[*turn - '1']));
+            turns.push_back(*turn == '!'   ? SimulatedModem::hangUp()
+                            : *turn == 'm' ? SimulatedModem::mute()
+                                           : replyOf(kSignals[*turn - '1']));
         }
     }
     modem.answerInTurn(OBJ_RSSI_ECIO_CDMA_HDR, turns);
-    if (c.modelHangsUp) {
-        modem.answerInTurn(OBJ_MODEM_TYPE, {SimulatedModem::hangUp(), kModelReply});
-    }
     const std::string listed = "0: product:0028 num_ports:1 port:0 path:a\n1: product:0028\n";
-    const std::string left = std::string("/dev/") + (c.device != nullptr ? c.device : "ttyUSB1");
+    const std::string port = std::string("/dev/") + (c.device != nullptr ? c.device : "ttyUSB1");
     ProbeSandbox sandbox;
     sandbox.setDriverList(listed);
-    sandbox.linkDevice(left.substr(5), modem.devicePath());
-    // The test brings the modem back within one interval: more under a slow launcher.
-    const char* interval = probeUnderLauncher() ? "1" : "0.3";
+    sandbox.linkDevice(port.substr(5), modem.devicePath());
+    // The test brings the modem back within one interval: longer under a slow launcher.
+    const char* interval = comesBack && probeUnderLauncher() ? "1" : c.interval;
     std::vector<std::string> command = {
         QUORVEX_CARDTOOL_PATH,        "--watch", "--interval", interval, "--count", "6",
         c.json ? "--json" : "--watch"};
     if (c.device != nullptr) {
-        command.insert(command.end(), {"--device", left});
+        command.insert(command.end(), {"--device", port});
     }
     ChildProcess tool(sandbox.commandLine(command));
-    std::string log;
-    for (int away = 0; away < 2;) {
-        const std::string line = readLines(tool.out, 1);
-        ASSERT_FALSE(line.empty()) << log;
-        away += line.find(kGone) != std::string::npos;
-        log += line;
-    }
-    if (c.backAs == nullptr) {
-        ::kill(tool.pid, SIGTERM);
-    } else {
-        sandbox.linkDevice(c.backAs, modem.comeBack());
-        if (std::string(c.backAs) == "ttyUSB2") {
+    std::string log = readLines(tool.out, c.read);
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.pause));
+    const auto acted = Clock::now();
+    if (comesBack) {
+        sandbox.linkDevice(action, modem.comeBack());
+        if (action == "ttyUSB2") {
             sandbox.setDriverList(std::regex_replace(listed, std::regex("\n1:"), "\n2:"));
         }
+    } else if (action == "close") {
+        tool.closeOut();
+    } else {
+        ::kill(tool.pid, action == "SIGINT" ? SIGINT : action == "SIGHUP" ? SIGHUP : SIGTERM);
     }
-    const auto stopped = Clock::now();
     EXPECT_EQ(tool.exitStatus(10s), 0);
-    EXPECT_LT(Clock::now() - stopped, c.backAs == nullptr ? 1500ms : 10s);
+    EXPECT_LT(Clock::now() - acted, comesBack ? 10000ms : 1500ms);
     std::vector<std::string> withoutTime, expected;
-    startsOf(log + readLines(tool.out), withoutTime);
+    startsOf(log + (action == "close" ? "" : readLines(tool.out)), withoutTime);
     std::vector<Signal> answered;
+    std::string noReplies;
     for (const char* sample = c.samples; *sample != '\0'; ++sample) {
-        if (*sample != '-') {
+        if (*sample == 'n' || *sample == '-') {
+            expected.push_back(
+                failedLine(c.json, *sample == '-' ? kGone : "no reply within 1 second"));
+            noReplies += *sample == 'n' ? "No data was returned by query.\n" : "";
+        } else {
             answered.push_back(kSignals[*sample - '1']);
+            expected.push_back(lineOf(c.json, answered.back()));
         }
-        expected.push_back(*sample == '-' ? failedLine(c.json, kGone)
-                                          : lineOf(c.json, answered.back()));
     }
     EXPECT_EQ(withoutTime, expected);
+    // Standard error: the start (after the card's line when the model's
+    // query hung up), the card's lines, the modem away and back, the summary.
+    const bool modelHangsUp = c.turns[0] == '@';
     const std::string unknown = "unknown (" + kGone + ")";
-    const std::string start = "quorvexcard: watching " + left + ", model " +
-                              (c.modelHangsUp ? unknown : "MC5728V") + ", hybrid mode " +
-                              (c.modelHangsUp ? unknown : "on") + ", every " + interval + " s\n";
-    const std::string back = c.backAs == nullptr ? ""
-                                                 : "quorvexcard: the modem is back on /dev/" +
-                                                       std::string(c.backAs) + ", model MC5728V\n";
-    EXPECT_EQ(readLines(tool.err), (c.modelHangsUp ? c.note + start : start + c.note) +
-                                       awayLine(left) + back + summaryOf(answered, 2));
+    const std::string start = "quorvexcard: watching " + port + ", model " +
+                              (modelHangsUp ? unknown : "MC5728V") + ", hybrid mode " +
+                              (modelHangsUp ? unknown : "on") + ", every " + interval + " s\n";
+    const std::size_t away =
+        std::count(expected.begin(), expected.end(), failedLine(c.json, kGone));
+    std::string err = start + noReplies;
+    if (away > 0) {
+        const std::string hungUp = modelHangsUp || std::strchr(c.turns, '!') != nullptr
+                                       ? "No data was returned by query.\n"
+                                       : "Error writing Input/output error\n";
+        err = (modelHangsUp ? hungUp + start : start + hungUp) + awayLine(port);
+        err += comesBack ? "quorvexcard: the modem is back on /dev/" + action + ", model MC5728V\n"
+                         : "";
+    }
+    if (action != "close") {
+        err += summaryOf(answered, expected.size() - answered.size(), away);
+    }
+    EXPECT_EQ(readLines(tool.err), err);
 }
 
-INSTANTIATE_TEST_SUITE_P(Resets, WatchResetTest, testing::ValuesIn(kResets),
-                         [](const testing::TestParamInfo<Reset>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Runs, WatchBinaryTest, testing::ValuesIn(kBinaryRuns),
+                         [](const testing::TestParamInfo<BinaryRun>& info) {
+                             return info.param.name;
+                         });
 
 TEST_F(WatchTest, ProbeRunsBesideAWatchOnTheSamePort) {
     if (!ProbeSandbox::unavailableReason().empty()) {
