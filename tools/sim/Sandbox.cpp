@@ -260,25 +260,30 @@ std::string ProbeSandbox::stageProgram(const std::string& path, const std::strin
     return "/tmp/" + name;
 }
 
-ProbeRun ProbeSandbox::runUnderLauncher(const char* launcherVariable, const std::string& program,
-                                        const std::vector<std::string>& arguments,
-                                        std::chrono::milliseconds limit) const {
+std::vector<std::string> ProbeSandbox::underLauncher(
+    const char* launcherVariable, const std::string& program,
+    const std::vector<std::string>& arguments) const {
     std::vector<std::string> command = launcherWords(launcherVariable);
     // A launcher opens the program inside the sandbox, where a build under
     // /tmp is out of sight.
     command.push_back(command.empty() ? program : stageProgram(program, "program-under-test"));
     command.insert(command.end(), arguments.begin(), arguments.end());
-    return run(command, limit);
+    return command;
 }
 
 ProbeRun ProbeSandbox::runProbe(const std::vector<std::string>& arguments,
                                 std::chrono::milliseconds limit) const {
-    return runUnderLauncher("QUORVEX_PROBE_LAUNCHER", probePath(), arguments, limit);
+    return run(underLauncher("QUORVEX_PROBE_LAUNCHER", probePath(), arguments), limit);
 }
 
 ProbeRun ProbeSandbox::runCardTool(const std::vector<std::string>& arguments,
                                    std::chrono::milliseconds limit) const {
-    return runUnderLauncher("QUORVEX_CARDTOOL_LAUNCHER", cardToolPath(), arguments, limit);
+    return run(underLauncher("QUORVEX_CARDTOOL_LAUNCHER", cardToolPath(), arguments), limit);
+}
+
+std::vector<std::string> ProbeSandbox::cardToolCommandLine(
+    const std::vector<std::string>& arguments) const {
+    return commandLine(underLauncher("QUORVEX_CARDTOOL_LAUNCHER", cardToolPath(), arguments));
 }
 
 std::string ProbeSandbox::unavailableReason() {

@@ -54,9 +54,6 @@ public:
 
     ProbeRun run(const std::vector<std::string>& command,
                  std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
-    // The command line that runs `command` in the sandbox, for a run the
-    // caller starts and watches itself.
-    std::vector<std::string> commandLine(const std::vector<std::string>& command) const;
     // Runs the probe under test with `arguments`, under the launcher named by
     // the environment variable QUORVEX_PROBE_LAUNCHER (words separated by
     // spaces, e.g. a valgrind or qemu command line) when it is set.
@@ -66,11 +63,14 @@ public:
     // QUORVEX_CARDTOOL_LAUNCHER when it is set.
     ProbeRun runCardTool(const std::vector<std::string>& arguments = {},
                          std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    // The command line that runs quorvexcard so in the sandbox, for a run the
+    // caller starts and watches itself while the sandbox changes.
+    std::vector<std::string> cardToolCommandLine(const std::vector<std::string>& arguments) const;
 
 private:
-    ProbeRun runUnderLauncher(const char* launcherVariable, const std::string& program,
-                              const std::vector<std::string>& arguments,
-                              std::chrono::milliseconds limit) const;
+    std::vector<std::string> commandLine(const std::vector<std::string>& command) const;
+    std::vector<std::string> underLauncher(const char* launcherVariable, const std::string& program,
+                                           const std::vector<std::string>& arguments) const;
 
     std::string root;
     bool hasDriverList = false;

@@ -388,14 +388,14 @@ TEST_P(WatchBinaryTest, EndsAsAskedAndLooksForAModemThatWentAway) {
     sandbox.setDriverList(listed);
     sandbox.linkDevice(port.substr(5), modem.devicePath());
     // The test brings the modem back within one interval: longer under a slow launcher.
-    const char* interval = comesBack && probeUnderLauncher() ? "1" : c.interval;
-    std::vector<std::string> command = {
-        QUORVEX_CARDTOOL_PATH,        "--watch", "--interval", interval, "--count", "6",
-        c.json ? "--json" : "--watch"};
+    const bool slow = probeUnderLauncher() || cardToolUnderLauncher();
+    const char* interval = comesBack && slow ? "1" : c.interval;
+    std::vector<std::string> arguments = {"--watch", "--interval", interval,
+                                          "--count", "6",          c.json ? "--json" : "--watch"};
     if (c.device != nullptr) {
-        command.insert(command.end(), {"--device", port});
+        arguments.insert(arguments.end(), {"--device", port});
     }
-    ChildProcess tool(sandbox.commandLine(command));
+    ChildProcess tool(sandbox.cardToolCommandLine(arguments));
     std::string log = readLines(tool.out, c.read);
     std::this_thread::sleep_for(std::chrono::milliseconds(c.pause));
     const auto acted = Clock::now();
