@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "card/PortDiscovery.h"
 #include "card/WirelessCard.h"
 #include "cns/CnsErrors.h"
 
@@ -17,6 +18,11 @@ constexpr const char* kErrorReply = "the modem answered with an error";
 // "no reply within 1 second" (from the card's reply wait), "unusable
 // reply", "port busy" and the like.
 std::string failureReason(CnsErrors::ReturnErrors error);
+
+// Why the driver list names no port for the modem: "no modem listed in
+// /proc/tty/driver/usbserial" or "cannot read /proc/tty/driver/usbserial:
+// <the system's reason>"; "" when it names one.
+std::string unlistedReason(const PortDiscovery::ListedPort& listed);
 
 template <typename T>
 struct Outcome {
