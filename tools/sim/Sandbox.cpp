@@ -126,8 +126,7 @@ void ProbeSandbox::addCrontab(const std::string& path, const std::string& text) 
     writeFileText(file, text);
 }
 
-ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
-                           std::chrono::milliseconds limit) const {
+std::vector<std::string> ProbeSandbox::command(const std::vector<std::string>& command) const {
     std::vector<std::string> args = {QUORVEX_SANDBOX_PATH, "--root", root};
     if (hasDriverList) {
         args.insert(args.end(), {"--driver-list", root + "/usbserial"});
@@ -143,6 +142,12 @@ ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
     }
     args.push_back("--");
     args.insert(args.end(), command.begin(), command.end());
+    return args;
+}
+
+ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
+                           std::chrono::milliseconds limit) const {
+    std::vector<std::string> args = this->command(command);
     std::vector<char*> argv;
     for (auto& arg : args) {
         argv.push_back(arg.data());
@@ -224,15 +229,27 @@ std::string ProbeSandbox::stageProgram(const std::string& path, const std::strin
     return "/tmp/" + name;
 }
 
-ProbeRun ProbeSandbox::runProbe(const std::vector<std::string>& arguments,
-                                std::chrono::milliseconds limit) const {
-    std::vector<std::string> command = probeLauncher();
-    // A launcher opens the probe inside the sandbox, where a build under
-    // /tmp is out of sight.
-    command.push_back(command.empty() ? probePath()
-                                      : stageProgram(probePath(), "probe-under-test"));
+ProbeRun ProbeSandbox::runProgram(const std::string& program,
+                                  const std::vector<std::string>& arguments,
+                                  const std::vector<std::string>& environment,
+                                  std::chrono::milliseconds limit) const {
+    std::vector<std::string> command;
+    if (!environment.empty()) {
+        command = {"/usr/bin/env", "-i"};
+        command.insert(command.end(), environment.begin(), environment.end());
+    }
+    const std::vector<std::string> launcher = probeLauncher();
+    command.insert(command.end(), launcher.begin(), launcher.end());
+    // A launcher (or env) opens the program inside the sandbox, where a build
+    // under /tmp is out of sight.
+    command.push_back(command.empty() ? program : stageProgram(program, "program-under-test"));
     command.insert(command.end(), arguments.begin(), arguments.end());
     return run(command, limit);
+}
+
+ProbeRun ProbeSandbox::runProbe(const std::vector<std::string>& arguments,
+                                std::chrono::milliseconds limit) const {
+    return runProgram(probePath(), arguments, {}, limit);
 }
 
 std::string ProbeSandbox::unavailableReason() {

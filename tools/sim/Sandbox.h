@@ -48,6 +48,9 @@ public:
     // run inside it by path; returns the path they see.
     std::string stageProgram(const std::string& path, const std::string& name) const;
 
+    // The probe_sandbox command line that runs `command` in this sandbox,
+    // for a program that runs beside the test (a web server).
+    std::vector<std::string> command(const std::vector<std::string>& command) const;
     ProbeRun run(const std::vector<std::string>& command,
                  std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
     // Runs the probe under test with `arguments`, under the launcher named by
@@ -55,6 +58,11 @@ public:
     // spaces, e.g. a valgrind or qemu command line) when it is set.
     ProbeRun runProbe(const std::vector<std::string>& arguments = {},
                       std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    // The same for another program, with only the `environment` given
+    // ("NAME=value" words; none: the test's own).
+    ProbeRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                        const std::vector<std::string>& environment = {},
+                        std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
 
 private:
     std::string root;
