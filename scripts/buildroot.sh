@@ -56,16 +56,20 @@ target=$output/target
 rm -rf "$output"
 mkdir -p "$output"
 
-# Options off first: the configuration drops the schedule, the build the tool.
-configure "# BR2_PACKAGE_QUORVEXMETRICS_CARDTOOL is not set" "# BR2_PACKAGE_QUORVEXMETRICS_CRON is not set"
+# Options off first: the configuration drops the schedule, the build the
+# tool and the page.
+configure "# BR2_PACKAGE_QUORVEXMETRICS_CARDTOOL is not set" "# BR2_PACKAGE_QUORVEXMETRICS_CRON is not set" \
+    "# BR2_PACKAGE_QUORVEXMETRICS_PAGE is not set"
 grep -q '^BR2_PACKAGE_QUORVEXMETRICS_CRON_SCHEDULE' "$output/.config" &&
     fail "a schedule without the cron option"
 make_buildroot
 [ -x "$target/usr/bin/quorvexmetrics" ] || fail "no /usr/bin/quorvexmetrics in the target"
 [ ! -e "$target/usr/bin/quorvexcard" ] || fail "quorvexcard installed with its option off"
 [ ! -e "$target/etc/cron/crontabs/root" ] || fail "a crontab with the cron option off"
+[ ! -e "$target/var/www" ] || fail "the signal page installed with its option off"
 
-# Then on, as device.config has them: both binaries and root's crontab line.
+# Then on, as device.config has them: both binaries, root's crontab line and
+# the signal page with its CGI script.
 configure
 grep -q '^BR2_PACKAGE_QUORVEXMETRICS_CRON_SCHEDULE="\* \* \* \* \*"$' "$output/.config" ||
     fail "the schedule's default is not every minute"
@@ -82,4 +86,11 @@ line="* * * * * /usr/bin/quorvexmetrics >/dev/null 2>&1"
 help=$(qemu-armeb-static -cpu pxa270 -L "$target" "$target/usr/bin/quorvexcard" --help) ||
     fail "quorvexcard --help did not run from the target tree"
 echo "$help" | grep -q '^Usage: quorvexcard' || fail "quorvexcard --help printed: $help"
+cmp -s "$target/var/www/signal.html" packaging/www/signal.html || fail "no /var/www/signal.html"
+cgi=$target/var/www/cgi-bin/quorvex-signal
+[ -x "$cgi" ] && grep -q '^exec /usr/bin/quorvexcard --cgi' "$cgi" ||
+    fail "no CGI script at /var/www/cgi-bin/quorvex-signal that runs quorvexcard --cgi"
+refused=$(REQUEST_METHOD=POST qemu-armeb-static -cpu pxa270 -L "$target" "$target/usr/bin/quorvexcard" --cgi) ||
+    fail "quorvexcard --cgi did not run from the target tree"
+echo "$refused" | grep -q '^Status: 405 ' || fail "quorvexcard --cgi answered a POST with: $refused"
 echo "buildroot: the package builds, installs and runs on $triple"
