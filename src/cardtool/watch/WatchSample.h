@@ -31,9 +31,9 @@ constexpr std::array<SignalField, kSignalValues> kSignalFields = {{
 }};
 
 struct SignalSample {
-    std::string time;                       // ISO 8601 UTC, milliseconds
-    std::array<int, kSignalValues> values;  // RSSI signed; only when answered
-    std::string failure;                    // why it failed; empty when answered
+    std::string time;                              // ISO 8601 UTC, milliseconds
+    std::array<int, kSignalValues> values;         // RSSI signed; only when answered
+    std::string failure;                           // why it failed; empty when answered
     std::optional<CnsErrors::ReturnErrors> error;  // what the card threw, if it threw
 };
 
