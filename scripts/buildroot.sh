@@ -75,9 +75,10 @@ rm -rf "$output"
 mkdir -p "$output"
 
 # Options off first, in an image of static libraries only: the configuration
-# drops the schedule, the build the tool, and the probe needs no library.
+# drops the schedule, the build the tool and the page, and the probe needs
+# no library.
 configure "# BR2_PACKAGE_QUORVEXMETRICS_CARDTOOL is not set" "# BR2_PACKAGE_QUORVEXMETRICS_CRON is not set" \
-    "BR2_STATIC_LIBS=y"
+    "# BR2_PACKAGE_QUORVEXMETRICS_PAGE is not set" "BR2_STATIC_LIBS=y"
 grep -q '^BR2_PACKAGE_QUORVEXMETRICS_CRON_SCHEDULE' "$output/.config" &&
     fail "a schedule without the cron option"
 grep -q '^BR2_STATIC_LIBS=y$' "$output/.config" || fail "the configuration dropped BR2_STATIC_LIBS"
@@ -85,12 +86,14 @@ make_buildroot
 [ -x "$target/usr/bin/quorvexmetrics" ] || fail "no /usr/bin/quorvexmetrics in the target"
 [ ! -e "$target/usr/bin/quorvexcard" ] || fail "quorvexcard installed with its option off"
 [ ! -e "$target/etc/cron/crontabs/root" ] || fail "a crontab with the cron option off"
+[ ! -e "$target/var/www" ] || fail "the signal page installed with its option off"
 describe quorvexmetrics "BR2_STATIC_LIBS"
 [ -z "$(needs quorvexmetrics)" ] || fail "quorvexmetrics needs shared libraries under BR2_STATIC_LIBS"
 
 # Then on, as device.config has them, with shared libraries (a change of
 # library kind rebuilds everything): both binaries, using the shared C++
-# runtime Buildroot installs in the target, and root's crontab line.
+# runtime Buildroot installs in the target, root's crontab line and the
+# signal page with its CGI script.
 make_buildroot clean
 configure
 grep -q '^BR2_PACKAGE_QUORVEXMETRICS_CRON_SCHEDULE="\* \* \* \* \*"$' "$output/.config" ||
@@ -108,4 +111,11 @@ line="* * * * * /usr/bin/quorvexmetrics >/dev/null 2>&1"
 help=$(qemu-armeb-static -cpu pxa270 -L "$target" "$target/usr/bin/quorvexcard" --help) ||
     fail "quorvexcard --help did not run from the target tree"
 echo "$help" | grep -q '^Usage: quorvexcard' || fail "quorvexcard --help printed: $help"
+cmp -s "$target/var/www/signal.html" packaging/www/signal.html || fail "no /var/www/signal.html"
+cgi=$target/var/www/cgi-bin/quorvex-signal
+[ -x "$cgi" ] && grep -q '^exec /usr/bin/quorvexcard --cgi' "$cgi" ||
+    fail "no CGI script at /var/www/cgi-bin/quorvex-signal that runs quorvexcard --cgi"
+refused=$(REQUEST_METHOD=POST qemu-armeb-static -cpu pxa270 -L "$target" "$target/usr/bin/quorvexcard" --cgi) ||
+    fail "quorvexcard --cgi did not run from the target tree"
+echo "$refused" | grep -q '^Status: 405 ' || fail "quorvexcard --cgi answered a POST with: $refused"
 echo "buildroot: the package builds, installs and runs on $triple"

@@ -27,6 +27,8 @@ FUZZ_PACKAGES="clang-14 libclang-rt-14-dev"
 MEMCHECK_PACKAGES="valgrind"
 # The real parser of the tool's Prometheus output (tests use their own port).
 EXPORTER_PACKAGES="prometheus-node-exporter"
+# The signal page's real server and a real browser (tests use their own port).
+PAGE_PACKAGES="busybox chromium"
 # The device (armeb-linux-uclibcgnueabi) under qemu-user; the toolchain
 # itself comes from QUORVEX_DEVICE_TOOLCHAIN.
 DEVICE_PACKAGES="qemu-user-static googletest"

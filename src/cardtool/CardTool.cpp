@@ -1,6 +1,7 @@
 #include "cardtool/CardTool.h"
 
 #include <chrono>
+#include <cstdlib>
 
 #include "card/PortDiscovery.h"
 #include "card/WirelessCard.h"
@@ -11,6 +12,7 @@
 #include "cardtool/PortGivenBack.h"
 #include "cardtool/PrometheusFormat.h"
 #include "cardtool/StateFormat.h"
+#include "cardtool/cgi/SignalCgi.h"
 #include "cardtool/check/Check.h"
 #include "cardtool/check/CheckFormat.h"
 #include "cardtool/watch/Watch.h"
@@ -92,14 +94,14 @@ int check(WirelessCard& card, const Options& options, Text::Out& out, Text::Out&
 // Says on `err` why the driver list names no port.
 bool modemListed(Text::Out& err) {
     const PortDiscovery::ListedPort listed = PortDiscovery::readListedPort();
-    if (!listed.openError.empty()) {
-        err << kName << "cannot read " << PortDiscovery::kDriverListPath << ": " << listed.openError
-            << "; name the modem's port with --device" << Text::endl;
-    } else if (listed.portText.empty()) {
-        err << kName << "no modem listed in " << PortDiscovery::kDriverListPath
-            << "; name its port with --device" << Text::endl;
+    const std::string unlisted = unlistedReason(listed);
+    if (!unlisted.empty()) {
+        err << kName << unlisted
+            << (listed.openError.empty() ? "; name its port with --device"
+                                         : "; name the modem's port with --device")
+            << Text::endl;
     }
-    return !listed.portText.empty();
+    return unlisted.empty();
 }
 
 }  // namespace
@@ -120,6 +122,10 @@ int run(const std::vector<std::string>& arguments, Text::Out& out, Text::Out& er
     card.reportTo({Diagnostics::toOut, &err});
     if (options.trace) {
         traceFrames(card, err);
+    }
+    if (options.cgi) {
+        out << answerSignalRequest(card, options, std::getenv("REQUEST_METHOD")) << Text::flush;
+        return kAllAnswered;
     }
     if (options.check) {
         return check(card, options, out, err);

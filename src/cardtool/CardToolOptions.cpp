@@ -11,6 +11,7 @@ const char* const kUsage =
     "       quorvexcard [--device PATH] [--json] [--trace] [--output PATH] --check\n"
     "       quorvexcard [--device PATH] [--json] [--trace] --watch [--interval SECONDS]\n"
     "                   [--count N]\n"
+    "       quorvexcard [--device PATH] --cgi [--interval SECONDS]\n"
     "       quorvexcard --help\n"
     "\n"
     "Shows the state of the CDMA/HDR modem: type and model, activation, service,\n"
@@ -33,8 +34,12 @@ const char* const kUsage =
     "  --watch              sample the RSSI and Ec/Io values until stopped (Ctrl-C):\n"
     "                       a live meter on a terminal, one line per sample\n"
     "                       otherwise (JSON Lines with --json)\n"
-    "  --interval SECONDS   with --watch: from one sample's start to the next,\n"
-    "                       0.1 to 3600 (default 1)\n"
+    "  --cgi                answer one request of the signal page as a CGI program\n"
+    "                       run by a web server (BusyBox httpd): the latest\n"
+    "                       sample as JSON, sampled anew at most once per interval\n"
+    "                       whatever the number of viewers\n"
+    "  --interval SECONDS   with --watch or --cgi: from one sample's start to the\n"
+    "                       next, 0.1 to 3600 (default 1)\n"
     "  --count N            with --watch: stop after N samples\n"
     "  --help, -h           this text\n"
     "\n"
@@ -113,27 +118,35 @@ std::string readCount(const std::string& value, Options& options) {
     return {};
 }
 
+// The modes an option's value belongs to; kAnyMode for the others.
+enum Modes : unsigned { kAnyMode = 0, kWatchMode = 1, kCgiMode = 2 };
+
+unsigned modesOf(const Options& options) {
+    return (options.watch ? kWatchMode : 0u) | (options.cgi ? kCgiMode : 0u);
+}
+
 // Every option: a switch, or one that takes a value. To add one, add its
 // field to Options, a row here and a line to kUsage.
 struct Option {
     const char* name;
     Switch set;
     Reader read;
-    bool watchOnly = false;  // a value of --watch's
+    unsigned modes = kAnyMode;  // a value of these modes only
 };
 constexpr Option kOptions[] = {
-    {"--device", nullptr, readDevice, false},
-    {"--json", [](Options& o) { o.json = true; }, nullptr, false},
-    {"--trace", [](Options& o) { o.trace = true; }, nullptr, false},
-    {"--set-hybrid", nullptr, readHybrid, false},
-    {"--check", [](Options& o) { o.check = true; }, nullptr, false},
-    {"--watch", [](Options& o) { o.watch = true; }, nullptr, false},
-    {"--interval", nullptr, readInterval, true},
-    {"--count", nullptr, readCount, true},
-    {"--output", nullptr, readOutput, false},
-    {"--prometheus", [](Options& o) { o.prometheus = true; }, nullptr, false},
-    {"--help", [](Options& o) { o.help = true; }, nullptr, false},
-    {"-h", [](Options& o) { o.help = true; }, nullptr, false},
+    {"--device", nullptr, readDevice, kAnyMode},
+    {"--json", [](Options& o) { o.json = true; }, nullptr, kAnyMode},
+    {"--trace", [](Options& o) { o.trace = true; }, nullptr, kAnyMode},
+    {"--set-hybrid", nullptr, readHybrid, kAnyMode},
+    {"--check", [](Options& o) { o.check = true; }, nullptr, kAnyMode},
+    {"--watch", [](Options& o) { o.watch = true; }, nullptr, kAnyMode},
+    {"--interval", nullptr, readInterval, kWatchMode | kCgiMode},
+    {"--count", nullptr, readCount, kWatchMode},
+    {"--output", nullptr, readOutput, kAnyMode},
+    {"--prometheus", [](Options& o) { o.prometheus = true; }, nullptr, kAnyMode},
+    {"--cgi", [](Options& o) { o.cgi = true; }, nullptr, kAnyMode},
+    {"--help", [](Options& o) { o.help = true; }, nullptr, kAnyMode},
+    {"-h", [](Options& o) { o.help = true; }, nullptr, kAnyMode},
 };
 
 const Option* findOption(const std::string& name) {
@@ -145,13 +158,30 @@ const Option* findOption(const std::string& name) {
     return nullptr;
 }
 
+// "option --count goes with --watch" when a mode's value came without it.
+std::string outOfMode(const Options& options, const std::vector<const Option*>& given) {
+    for (const Option* option : given) {
+        if ((option->modes & modesOf(options)) == 0) {
+            return std::string("option ") + option->name + " goes with " +
+                   (option->modes & kCgiMode ? "--watch or --cgi" : "--watch");
+        }
+    }
+    return {};
+}
+
 // The modes that do not go together, in the order they are named.
-std::string conflictOf(const Options& options, const std::string& watchValueGiven) {
+std::string conflictOf(const Options& options, const std::vector<const Option*>& given) {
+    // The page's CGI answers one request the same way whatever else is asked.
+    if (options.cgi && (options.json || options.prometheus || options.output || options.trace ||
+                        options.hybridPreference || options.check || options.watch)) {
+        return "--cgi takes only --device and --interval";
+    }
     if (options.check && options.hybridPreference) {
         return "--check and --set-hybrid do not go together";
     }
-    if (!watchValueGiven.empty() && !options.watch) {
-        return "option " + watchValueGiven + " goes with --watch";
+    const std::string modeless = outOfMode(options, given);
+    if (!modeless.empty()) {
+        return modeless;
     }
     if (options.watch && (options.hybridPreference || options.check)) {
         return std::string("--watch and ") + (options.check ? "--check" : "--set-hybrid") +
@@ -180,7 +210,7 @@ std::string outputConflict(const Options& options) {
 
 ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
     ParsedOptions parsed;
-    std::string watchValueGiven;  // the last of --interval or --count
+    std::vector<const Option*> modeValues;  // given options with a mode of their own
     for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
         const std::string& argument = arguments[i];
         const Option* const option = findOption(argument);
@@ -193,13 +223,13 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
             parsed.error = "option " + argument + " needs a value";
         } else {
             parsed.error = option->read(arguments[++i], parsed.options);
-            if (option->watchOnly) {
-                watchValueGiven = argument;
+            if (option->modes != kAnyMode) {
+                modeValues.push_back(option);
             }
         }
     }
     if (parsed.error.empty()) {
-        parsed.error = conflictOf(parsed.options, watchValueGiven);
+        parsed.error = conflictOf(parsed.options, modeValues);
     }
     if (parsed.error.empty()) {
         parsed.error = outputConflict(parsed.options);

@@ -19,7 +19,8 @@ struct Options {
     bool check = false;                    // walk the probe's chain instead
     bool help = false;
     bool watch = false;
-    std::chrono::milliseconds interval{1000};  // --interval, with --watch
+    bool cgi = false;                          // answer one request of the signal page
+    std::chrono::milliseconds interval{1000};  // --interval, with --watch or --cgi
     unsigned long count = 0;                   // --count, with --watch; 0: until stopped
 };
 

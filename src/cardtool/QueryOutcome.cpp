@@ -32,6 +32,17 @@ std::string failureReason(CnsErrors::ReturnErrors error, int goneError) {
     return "error " + std::to_string(static_cast<int>(error));
 }
 
+std::string unlistedReason(const PortDiscovery::ListedPort& listed) {
+    if (!listed.openError.empty()) {
+        return std::string("cannot read ") + PortDiscovery::kDriverListPath + ": " +
+               listed.openError;
+    }
+    if (listed.portText.empty()) {
+        return std::string("no modem listed in ") + PortDiscovery::kDriverListPath;
+    }
+    return {};
+}
+
 std::string runQuery(const WirelessCard& card, void (*call)(void* context), void* context,
                      std::optional<CnsErrors::ReturnErrors>& error) {
     try {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "card/PortDiscovery.h"
 #include "card/WirelessCard.h"
 #include "cns/CnsErrors.h"
 
@@ -19,6 +20,11 @@ constexpr const char* kErrorReply = "the modem answered with an error";
 // (Input/output error)", the system's reason from `goneError`
 // (WirelessCard::portGoneError).
 std::string failureReason(CnsErrors::ReturnErrors error, int goneError = 0);
+
+// Why the driver list names no port for the modem: "no modem listed in
+// /proc/tty/driver/usbserial" or "cannot read /proc/tty/driver/usbserial:
+// <the system's reason>"; "" when it names one.
+std::string unlistedReason(const PortDiscovery::ListedPort& listed);
 
 template <typename T>
 struct Outcome {

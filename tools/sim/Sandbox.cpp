@@ -152,7 +152,7 @@ void ProbeSandbox::addCrontab(const std::string& path, const std::string& text) 
     writeFileText(file, text);
 }
 
-std::vector<std::string> ProbeSandbox::commandLine(const std::vector<std::string>& command) const {
+std::vector<std::string> ProbeSandbox::command(const std::vector<std::string>& command) const {
     std::vector<std::string> args = {QUORVEX_SANDBOX_PATH, "--root", root};
     if (hasDriverList) {
         args.insert(args.end(), {"--driver-list", root + "/driver"});
@@ -173,7 +173,7 @@ std::vector<std::string> ProbeSandbox::commandLine(const std::vector<std::string
 
 ProbeRun ProbeSandbox::run(const std::vector<std::string>& command,
                            std::chrono::milliseconds limit) const {
-    std::vector<std::string> args = commandLine(command);
+    std::vector<std::string> args = this->command(command);
     std::vector<char*> argv;
     for (auto& arg : args) {
         argv.push_back(arg.data());
@@ -262,10 +262,16 @@ std::string ProbeSandbox::stageProgram(const std::string& path, const std::strin
 
 std::vector<std::string> ProbeSandbox::underLauncher(
     const char* launcherVariable, const std::string& program,
-    const std::vector<std::string>& arguments) const {
-    std::vector<std::string> command = launcherWords(launcherVariable);
-    // A launcher opens the program inside the sandbox, where a build under
-    // /tmp is out of sight.
+    const std::vector<std::string>& arguments, const std::vector<std::string>& environment) const {
+    std::vector<std::string> command;
+    if (!environment.empty()) {
+        command = {"/usr/bin/env", "-i"};
+        command.insert(command.end(), environment.begin(), environment.end());
+    }
+    const std::vector<std::string> launcher = launcherWords(launcherVariable);
+    command.insert(command.end(), launcher.begin(), launcher.end());
+    // A launcher (or env) opens the program inside the sandbox, where a build
+    // under /tmp is out of sight.
     command.push_back(command.empty() ? program : stageProgram(program, "program-under-test"));
     command.insert(command.end(), arguments.begin(), arguments.end());
     return command;
@@ -277,13 +283,15 @@ ProbeRun ProbeSandbox::runProbe(const std::vector<std::string>& arguments,
 }
 
 ProbeRun ProbeSandbox::runCardTool(const std::vector<std::string>& arguments,
+                                   const std::vector<std::string>& environment,
                                    std::chrono::milliseconds limit) const {
-    return run(underLauncher("QUORVEX_CARDTOOL_LAUNCHER", cardToolPath(), arguments), limit);
+    return run(underLauncher("QUORVEX_CARDTOOL_LAUNCHER", cardToolPath(), arguments, environment),
+               limit);
 }
 
 std::vector<std::string> ProbeSandbox::cardToolCommandLine(
     const std::vector<std::string>& arguments) const {
-    return commandLine(underLauncher("QUORVEX_CARDTOOL_LAUNCHER", cardToolPath(), arguments));
+    return command(underLauncher("QUORVEX_CARDTOOL_LAUNCHER", cardToolPath(), arguments));
 }
 
 std::string ProbeSandbox::unavailableReason() {

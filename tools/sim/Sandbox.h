@@ -52,6 +52,9 @@ public:
     // run inside it by path; returns the path they see.
     std::string stageProgram(const std::string& path, const std::string& name) const;
 
+    // The probe_sandbox command line that runs `command` in this sandbox,
+    // for a program that runs beside the test (a web server).
+    std::vector<std::string> command(const std::vector<std::string>& command) const;
     ProbeRun run(const std::vector<std::string>& command,
                  std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
     // Runs the probe under test with `arguments`, under the launcher named by
@@ -60,17 +63,19 @@ public:
     ProbeRun runProbe(const std::vector<std::string>& arguments = {},
                       std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
     // The same for quorvexcard (cardToolPath), under the launcher named by
-    // QUORVEX_CARDTOOL_LAUNCHER when it is set.
+    // QUORVEX_CARDTOOL_LAUNCHER when it is set, with only the `environment`
+    // given ("NAME=value" words; none: the test's own), as a CGI runs.
     ProbeRun runCardTool(const std::vector<std::string>& arguments = {},
+                         const std::vector<std::string>& environment = {},
                          std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
     // The command line that runs quorvexcard so in the sandbox, for a run the
     // caller starts and watches itself while the sandbox changes.
     std::vector<std::string> cardToolCommandLine(const std::vector<std::string>& arguments) const;
 
 private:
-    std::vector<std::string> commandLine(const std::vector<std::string>& command) const;
     std::vector<std::string> underLauncher(const char* launcherVariable, const std::string& program,
-                                           const std::vector<std::string>& arguments) const;
+                                           const std::vector<std::string>& arguments,
+                                           const std::vector<std::string>& environment = {}) const;
 
     std::string root;
     bool hasDriverList = false;

@@ -6,10 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <memory>
 
-#include "card/CnsResults.h"
 #include "cardtool/CardTool.h"
 #include "cardtool/QueryOutcome.h"
 #include "cardtool/watch/ModemPresence.h"
@@ -23,35 +21,6 @@ namespace {
 
 using Clock = StopSignals::Clock;
 using std::chrono::milliseconds;
-
-// "2026-12-08T14:03:07.250Z"
-std::string utcNow() {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    tm parts{};
-    ::gmtime_r(&now.tv_sec, &parts);
-    char date[32];
-    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &parts);
-    char text[48];
-    std::snprintf(text, sizeof text, "%s.%03ldZ", date, now.tv_nsec / 1000000);
-    return text;
-}
-
-SignalSample takeSample(WirelessCard& card) {
-    SignalSample sample{utcNow(), {}, {}};
-    const auto outcome = askCard(card, [&] {
-        CnsResults::CnsQueryResultRSSI_Eclo_CDMA_HDR signal;
-        card.getRssiEcloForCDMAndHDR(signal);
-        // RSSI values are 16-bit two's complement; Ec/Io as the card reports it.
-        return std::array<int, kSignalValues>{static_cast<short>(signal.cdmaRssi), signal.cdmaEcio,
-                                              static_cast<short>(signal.hdrRssi), signal.hdrEcio};
-    });
-    sample.failure = outcome.failure;
-    if (outcome.answered()) {
-        sample.values = *outcome.value;
-    }
-    return sample;
-}
 
 // The value's text, or "unknown (<reason>)".
 template <typename T>
@@ -83,6 +52,7 @@ SignalSample absentSample(const ModemPresence& modem) {
     SignalSample sample{};
     sample.time = utcNow();
     sample.failure = modem.reason();
+    sample.error = CnsErrors::PORT_GONE;
     return sample;
 }
 

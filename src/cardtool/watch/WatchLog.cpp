@@ -7,19 +7,6 @@ namespace CardTool {
 
 namespace {
 
-// The sample as the tool's readings, so that its JSON is the tool's JSON.
-CardState asReadings(const SignalSample& sample) {
-    CardState state;
-    for (std::size_t i = 0; i < kSignalValues; ++i) {
-        const std::string value = std::to_string(sample.values[i]);
-        state.push_back(
-            {kSignalFields[i].reading.key, kSignalFields[i].reading.label,
-             sample.failure.empty() ? std::optional<Value>({value, value}) : std::nullopt,
-             sample.failure});
-    }
-    return state;
-}
-
 std::string plainLine(const SignalSample& sample) {
     std::string line = sample.time;
     if (!sample.failure.empty()) {
@@ -34,7 +21,7 @@ std::string plainLine(const SignalSample& sample) {
 
 std::string jsonLine(const SignalSample& sample) {
     // formatJson gives "{...}\n": the time goes first inside it.
-    return "{\"time\": \"" + sample.time + "\", " + formatJson(asReadings(sample)).substr(1);
+    return "{\"time\": \"" + sample.time + "\", " + formatJson(sampleReadings(sample)).substr(1);
 }
 
 class WatchLog : public WatchOutput {

@@ -2,8 +2,82 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
+
+#include "card/CnsResults.h"
+#include "cardtool/QueryOutcome.h"
 
 namespace CardTool {
+
+namespace {
+
+// RSSI quality in dBm: a reading at or above a row's threshold earns its
+// word, anything lower is "poor". The steps are the signal bars of common
+// field practice for CDMA 1x and for EV-DO (HDR), a rule of thumb for
+// aligning an antenna rather than a standard.
+struct QualityStep {
+    const char* word;
+    int cdmaDbm;
+    int hdrDbm;
+};
+constexpr QualityStep kRssiQuality[] = {
+    {"excellent", -75, -65},
+    {"good", -85, -75},
+    {"fair", -100, -90},
+};
+constexpr const char* kBelowTable = "poor";
+
+}  // namespace
+
+std::string utcNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    tm parts{};
+    ::gmtime_r(&now.tv_sec, &parts);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &parts);
+    char text[48];
+    std::snprintf(text, sizeof text, "%s.%03ldZ", date, now.tv_nsec / 1000000);
+    return text;
+}
+
+SignalSample takeSample(WirelessCard& card) {
+    SignalSample sample{utcNow(), {}, {}, {}};
+    const auto outcome = askCard(card, [&] {
+        CnsResults::CnsQueryResultRSSI_Eclo_CDMA_HDR signal;
+        card.getRssiEcloForCDMAndHDR(signal);
+        // RSSI values are 16-bit two's complement; Ec/Io as the card reports it.
+        return std::array<int, kSignalValues>{static_cast<short>(signal.cdmaRssi), signal.cdmaEcio,
+                                              static_cast<short>(signal.hdrRssi), signal.hdrEcio};
+    });
+    sample.failure = outcome.failure;
+    sample.error = outcome.error;
+    if (outcome.answered()) {
+        sample.values = *outcome.value;
+    }
+    return sample;
+}
+
+CardState sampleReadings(const SignalSample& sample) {
+    CardState state;
+    for (std::size_t i = 0; i < kSignalValues; ++i) {
+        const std::string value = std::to_string(sample.values[i]);
+        state.push_back(
+            {kSignalFields[i].reading.key, kSignalFields[i].reading.label,
+             sample.failure.empty() ? std::optional<Value>({value, value}) : std::nullopt,
+             sample.failure});
+    }
+    return state;
+}
+
+const char* rssiQuality(int dbm, bool hdr) {
+    for (const QualityStep& step : kRssiQuality) {
+        if (dbm >= (hdr ? step.hdrDbm : step.cdmaDbm)) {
+            return step.word;
+        }
+    }
+    return kBelowTable;
+}
 
 void RunningStats::add(int value) {
     if (count == 0 || value < min) {
@@ -27,18 +101,22 @@ void SignalStats::add(const SignalSample& sample) {
     }
 }
 
-std::string describeStart(const WatchStart& start) {
-    const long ms = static_cast<long>(start.interval.count());
-    std::string every = std::to_string(ms / 1000);
+std::string secondsText(std::chrono::milliseconds duration) {
+    const long ms = static_cast<long>(duration.count());
+    std::string text = std::to_string(ms / 1000);
     if (ms % 1000 != 0) {
         // Up to three decimals, without trailing zeros: 0.1, 2.25.
         char decimals[8];
         std::snprintf(decimals, sizeof decimals, "%03ld", ms % 1000);
-        every += '.' + std::string(decimals);
-        every.erase(every.find_last_not_of('0') + 1);
+        text += '.' + std::string(decimals);
+        text.erase(text.find_last_not_of('0') + 1);
     }
+    return text;
+}
+
+std::string describeStart(const WatchStart& start) {
     return start.port + ", model " + start.model + ", hybrid mode " + start.hybrid + ", every " +
-           every + " s";
+           secondsText(start.interval) + " s";
 }
 
 std::string statsColumns(const RunningStats& stats) {

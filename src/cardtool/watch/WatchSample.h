@@ -1,14 +1,17 @@
 // quorvexcard --watch, the parts its two outputs share: one sample of the
 // four signal values, the running statistics over the samples, and the
 // interface the watch loop (Watch.cpp) hands them to. WatchScreen draws
-// them on a terminal, WatchLog writes them as lines.
+// them on a terminal, WatchLog writes them as lines. The sample, its
+// readings and the RSSI quality words serve the page's CGI (cgi/) as well.
 #pragma once
 
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 
+#include "card/WirelessCard.h"
 #include "cardtool/CardState.h"
 
 namespace CardTool {
@@ -28,10 +31,20 @@ constexpr std::array<SignalField, kSignalValues> kSignalFields = {{
 }};
 
 struct SignalSample {
-    std::string time;                       // ISO 8601 UTC, milliseconds
-    std::array<int, kSignalValues> values;  // RSSI signed; only when answered
-    std::string failure;                    // why it failed; empty when answered
+    std::string time;                              // ISO 8601 UTC, milliseconds
+    std::array<int, kSignalValues> values;         // RSSI signed; only when answered
+    std::string failure;                           // why it failed; empty when answered
+    std::optional<CnsErrors::ReturnErrors> error;  // what the card threw, if it threw
 };
+
+// "2026-12-08T14:03:07.250Z": now, in UTC.
+std::string utcNow();
+// One sample now: one RSSI/Ec/Io transaction of the open card.
+SignalSample takeSample(WirelessCard& card);
+// The sample as the tool's readings, so that its JSON is the tool's JSON.
+CardState sampleReadings(const SignalSample& sample);
+// "excellent", "good", "fair" or "poor" for an RSSI in dBm.
+const char* rssiQuality(int dbm, bool hdr);
 
 // Minimum, maximum and mean without keeping the samples. The sum is exact:
 // 16-bit readings would need 2^47 samples to overflow it, so the mean does
@@ -69,6 +82,8 @@ constexpr std::size_t kLabelWidth = 12;
 // Above statsColumns.
 constexpr const char* kStatsHeading = "   min    mean    max";
 
+// "0.5" for 500 ms, "2.25", "3600": seconds, up to three decimals.
+std::string secondsText(std::chrono::milliseconds duration);
 // "/dev/ttyUSB1, model MC5728V, hybrid mode on, every 0.5 s"
 std::string describeStart(const WatchStart& start);
 // "   -95   -91.2     -88": min, mean and max, or dashes before any answer.

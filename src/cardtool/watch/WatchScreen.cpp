@@ -20,22 +20,6 @@ constexpr const char* kHome = "\033[H";
 constexpr const char* kEndOfLine = "\033[K\n";  // erases what an earlier line left
 constexpr const char* kEraseBelow = "\033[J";
 
-// RSSI quality in dBm: a reading at or above a row's threshold earns its
-// word, anything lower is "poor". The steps are the signal bars of common
-// field practice for CDMA 1x and for EV-DO (HDR), a rule of thumb for
-// aligning an antenna rather than a standard.
-struct QualityStep {
-    const char* word;
-    int cdmaDbm;
-    int hdrDbm;
-};
-constexpr QualityStep kRssiQuality[] = {
-    {"excellent", -75, -65},
-    {"good", -85, -75},
-    {"fair", -100, -90},
-};
-constexpr const char* kBelowTable = "poor";
-
 // The RSSI bar runs from -110 dBm (empty) to -50 dBm (full).
 constexpr int kBarEmptyDbm = -110;
 constexpr int kBarFullDbm = -50;
@@ -169,20 +153,11 @@ private:
     WatchStart started{};
     std::string header;
     std::string state;  // the modem away or back, once it went away
-    SignalSample last{"", {}, "no sample taken"};
+    SignalSample last{"", {}, "no sample taken", {}};
     bool cursorHidden = false;
 };
 
 }  // namespace
-
-const char* rssiQuality(int dbm, bool hdr) {
-    for (const QualityStep& step : kRssiQuality) {
-        if (dbm >= (hdr ? step.hdrDbm : step.cdmaDbm)) {
-            return step.word;
-        }
-    }
-    return kBelowTable;
-}
 
 std::unique_ptr<WatchOutput> makeWatchScreen(Text::Out& out, Text::Out& err) {
     return std::make_unique<WatchScreen>(out, err);

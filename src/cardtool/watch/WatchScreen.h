@@ -21,7 +21,4 @@ namespace CardTool {
 
 std::unique_ptr<WatchOutput> makeWatchScreen(Text::Out& out, Text::Out& err);
 
-// "excellent", "good", "fair" or "poor" for an RSSI in dBm.
-const char* rssiQuality(int dbm, bool hdr);
-
 }  // namespace CardTool

@@ -34,6 +34,16 @@ else
 QUORVEXMETRICS_CONF_OPTS += -DQUORVEX_BUILD_CARDTOOL=OFF
 endif
 
+ifeq ($(BR2_PACKAGE_QUORVEXMETRICS_PAGE),y)
+define QUORVEXMETRICS_INSTALL_PAGE
+	$(INSTALL) -D -m 0644 $(@D)/packaging/www/signal.html \
+		$(TARGET_DIR)/var/www/signal.html
+	$(INSTALL) -D -m 0755 $(@D)/packaging/www/cgi-bin/quorvex-signal \
+		$(TARGET_DIR)/var/www/cgi-bin/quorvex-signal
+endef
+QUORVEXMETRICS_POST_INSTALL_TARGET_HOOKS += QUORVEXMETRICS_INSTALL_PAGE
+endif
+
 ifeq ($(BR2_PACKAGE_QUORVEXMETRICS_CRON),y)
 QUORVEXMETRICS_CRONTAB = $(TARGET_DIR)/etc/cron/crontabs/root
 # Root's crontab may hold other packages' lines: replace only the probe's.
