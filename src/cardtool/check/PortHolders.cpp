@@ -9,6 +9,7 @@
 
 #include "cardtool/check/SystemFiles.h"
 #include "text/TextFile.h"
+#include "text/TextScan.h"
 
 namespace CardTool {
 
@@ -38,18 +39,22 @@ std::string nodeOf(const struct stat& port) {
 // "1: FLOCK  ADVISORY  WRITE 1234 00:19:3 0 EOF"; a waiter's line has "->"
 // after the index and so never reads as FLOCK.
 std::vector<long> flockHoldersIn(const std::string& locks, const std::string& node) {
+    enum { kIndex, kType, kMode, kAccess, kPid, kNode, kFields };
     std::vector<long> pids;
-    for (std::size_t start = 0; start < locks.size();) {
-        const std::size_t end = std::min(locks.find('\n', start), locks.size());
-        char type[16];
-        char lockedNode[64];
-        long pid = 0;
-        if (std::sscanf(locks.substr(start, end - start).c_str(), "%*s %15s %*s %*s %ld %63s", type,
-                        &pid, lockedNode) == 3 &&
-            std::string(type) == "FLOCK" && lockedNode == node) {
+    Text::Lines lines(locks);
+    for (std::string line; lines.next(line);) {
+        Text::Tokens words(line);
+        std::string field[kFields];
+        bool whole = true;
+        for (std::string& word : field) {
+            whole = whole && words.next(word);
+        }
+        char* end = nullptr;
+        const long pid = std::strtol(field[kPid].c_str(), &end, 10);
+        if (whole && field[kType] == "FLOCK" && field[kNode] == node && *end == '\0' &&
+            end != field[kPid].c_str()) {
             pids.push_back(pid);
         }
-        start = end + 1;
     }
     return pids;
 }

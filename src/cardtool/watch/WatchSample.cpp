@@ -34,10 +34,11 @@ std::string utcNow() {
     ::clock_gettime(CLOCK_REALTIME, &now);
     tm parts{};
     ::gmtime_r(&now.tv_sec, &parts);
-    char date[32];
-    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &parts);
-    char text[48];
-    std::snprintf(text, sizeof text, "%s.%03ldZ", date, now.tv_nsec / 1000000);
+    // The fields one by one: strftime would bring the time zone code along.
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03ldZ", parts.tm_year + 1900,
+                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
+                  now.tv_nsec / 1000000);
     return text;
 }
 
