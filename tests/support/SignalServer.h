@@ -3,9 +3,6 @@
 // HTTP client for it.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,49 +12,10 @@
 #include <thread>
 
 #include "sim/ChildProcess.h"
+#include "sim/Loopback.h"
 #include "support/SignalGateway.h"
 
 constexpr const char* kBusyBox = "/bin/busybox";
-
-// A loopback port nobody listens on now.
-inline int freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-// `request` sent whole to the port; the reply up to the server's close,
-// "" when it does not connect.
-inline std::string httpExchange(int port, const std::string& request) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<unsigned short>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const timeval limit{15, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    std::string reply;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-            static_cast<ssize_t>(request.size())) {
-        char buffer[4096];
-        for (ssize_t got; (got = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-            reply.append(buffer, static_cast<std::size_t>(got));
-        }
-    }
-    ::close(fd);
-    return reply;
-}
-
-inline std::string httpGet(int port, const std::string& path) {
-    return httpExchange(port, "GET " + path + " HTTP/1.0\r\nHost: gateway\r\n\r\n");
-}
 
 // The server's web root is the sandbox's /tmp/www: signal.html and
 // cgi-bin/quorvex-signal as packaged, the script running this build's tool
