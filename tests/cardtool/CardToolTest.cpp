@@ -213,69 +213,46 @@ TEST_F(CardToolTest, TraceShowsEachFrameRawAndUnescaped) {
     EXPECT_EQ(tool.status, 0);
 }
 
-TEST_F(CardToolTest, UsageErrorsHelpAndAPortThatDoesNotOpenAskNothing) {
-    const std::string tryHelp = "\nTry 'quorvexcard --help'.\n";
+TEST_F(CardToolTest, UsageErrorsAndHelpAskNothing) {
     const std::string interval =
-        "quorvexcard: --interval takes seconds from 0.1 to 3600 (at most three decimals), not '";
-    const std::string count = "quorvexcard: --count takes a whole number of samples from 1, not '";
-    const struct {
-        std::vector<std::string> arguments;  // after --device <the modem>
-        int status;
-        std::string err;
-    } cases[] = {
-        {{"--set-hybrid", "maybe"},
-         2,
-         "quorvexcard: --set-hybrid takes on or off, not 'maybe'" + tryHelp},
-        {{"--device"}, 2, "quorvexcard: option --device needs a value" + tryHelp},
-        {{"--verbose"}, 2, "quorvexcard: unknown option --verbose" + tryHelp},
-        {{"--json", "extra"}, 2, "quorvexcard: unexpected argument 'extra'" + tryHelp},
-        {{"--watch", "--interval", "0.09"}, 2, interval + "0.09'" + tryHelp},
-        {{"--watch", "--interval", "3600.001"}, 2, interval + "3600.001'" + tryHelp},
-        {{"--watch", "--interval", "1e1"}, 2, interval + "1e1'" + tryHelp},
-        {{"--watch", "--interval", ""}, 2, interval + "'" + tryHelp},
-        {{"--watch", "--count", "0"}, 2, count + "0'" + tryHelp},
-        {{"--watch", "--count", "2.5"}, 2, count + "2.5'" + tryHelp},
-        {{"--watch", "--count", "1234567890"}, 2, count + "1234567890'" + tryHelp},
-        {{"--count", "3"}, 2, "quorvexcard: option --count goes with --watch" + tryHelp},
-        {{"--cgi", "--count", "3"}, 2, "quorvexcard: option --count goes with --watch" + tryHelp},
-        {{"--interval", "2"},
-         2,
-         "quorvexcard: option --interval goes with --watch or --cgi" + tryHelp},
-        {{"--cgi", "--json"}, 2, "quorvexcard: --cgi takes only --device and --interval" + tryHelp},
-        {{"--watch", "--cgi"},
-         2,
-         "quorvexcard: --cgi takes only --device and --interval" + tryHelp},
-        {{"--watch", "--set-hybrid", "on"},
-         2,
-         "quorvexcard: --watch and --set-hybrid do not go together" + tryHelp},
-        {{"--watch", "--check"},
-         2,
-         "quorvexcard: --watch and --check do not go together" + tryHelp},
-        {{"--prometheus", "--json"},
-         2,
-         "quorvexcard: --prometheus and --json do not go together" + tryHelp},
-        {{"--check", "--prometheus"},
-         2,
-         "quorvexcard: --prometheus and --check do not go together" + tryHelp},
-        {{"--watch", "--prometheus"},
-         2,
-         "quorvexcard: --prometheus and --watch do not go together" + tryHelp},
-        {{"--watch", "--output", "/tmp/x"},
-         2,
-         "quorvexcard: --watch and --output do not go together" + tryHelp},
-        {{"--output"}, 2, "quorvexcard: option --output needs a value" + tryHelp},
-        {{"--help"}, 0, ""},
-        {{"--device", "/dev/quorvex-none"},
-         3,
-         "Error opening port /dev/quorvex-none: -1No such file or directory\n"
-         "quorvexcard: the modem's port did not open\n"},
+        "--interval takes seconds from 0.1 to 3600 (at most three decimals), not '";
+    const std::string count = "--count takes a whole number of samples from 1, not '";
+    const std::string cgiAlone = "--cgi takes only --device and --interval";
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--set-hybrid", "maybe"}, "--set-hybrid takes on or off, not 'maybe'"},
+        {{"--device"}, "option --device needs a value"},
+        {{"--verbose"}, "unknown option --verbose"},
+        {{"--json", "extra"}, "unexpected argument 'extra'"},
+        {{"--watch", "--interval", "0.09"}, interval + "0.09'"},
+        {{"--watch", "--interval", "3600.001"}, interval + "3600.001'"},
+        {{"--watch", "--interval", "1e1"}, interval + "1e1'"},
+        {{"--watch", "--interval", ""}, interval + "'"},
+        {{"--watch", "--count", "0"}, count + "0'"},
+        {{"--watch", "--count", "2.5"}, count + "2.5'"},
+        {{"--watch", "--count", "1234567890"}, count + "1234567890'"},
+        {{"--count", "3"}, "option --count goes with --watch"},
+        {{"--cgi", "--count", "3"}, "option --count goes with --watch"},
+        {{"--interval", "2"}, "option --interval goes with --watch or --cgi"},
+        {{"--cgi", "--json"}, cgiAlone},
+        {{"--watch", "--cgi"}, cgiAlone},
+        {{"--watch", "--set-hybrid", "on"}, "--watch and --set-hybrid do not go together"},
+        {{"--watch", "--check"}, "--watch and --check do not go together"},
+        {{"--prometheus", "--json"}, "--prometheus and --json do not go together"},
+        {{"--check", "--prometheus"}, "--prometheus and --check do not go together"},
+        {{"--watch", "--prometheus"}, "--prometheus and --watch do not go together"},
+        {{"--watch", "--output", "/tmp/x"}, "--watch and --output do not go together"},
+        {{"--output"}, "option --output needs a value"},
     };
-    for (const auto& c : cases) {
-        const ToolRun tool = run(c.arguments);
-        EXPECT_EQ(tool.status, c.status) << c.err;
-        EXPECT_EQ(tool.err, c.err);
-        EXPECT_EQ(tool.out.rfind("Usage: quorvexcard", 0) == 0, c.status == 0) << tool.out;
+    for (const auto& [arguments, message] : cases) {
+        const ToolRun tool = run(arguments);
+        EXPECT_EQ(tool.status, 2) << message;
+        EXPECT_EQ(tool.err, "quorvexcard: " + message + "\nTry 'quorvexcard --help'.\n");
+        EXPECT_EQ(tool.out, "");
     }
+    const ToolRun help = run({"--help"});
+    EXPECT_EQ(help.out.rfind("Usage: quorvexcard", 0), 0u) << help.out;
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(modem.requests().empty());
 }
 
