@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include "sim/BusyBoxHttpd.h"
+#include "sim/DriftingSignal.h"
 #include "sim/HeadlessBrowser.h"
 #include "sim/Loopback.h"
 #include "support/ScratchDir.h"
@@ -66,37 +68,6 @@ protected:
     SignalGateway gateway;
 };
 
-// The replies' bodies whose JSON python3's parser takes, with the modem's
-// values, the model and the port, and no error.
-int validSamples(const std::vector<std::string>& replies, const std::string& scratch) {
-    std::string bodies;
-    for (const std::string& reply : replies) {
-        const std::size_t body = reply.find("\r\n\r\n");
-        bodies += (reply.rfind("HTTP/1.1 200 OK\r\n", 0) == 0 && body != std::string::npos
-                       ? reply.substr(body + 4)
-                       : "not a 200 reply\n");
-    }
-    writeFileText(scratch + "/bodies", bodies);
-    const std::string command =
-        "python3 -c 'import json, sys\n"
-        "good = 0\n"
-        "for line in open(sys.argv[1]):\n"
-        "    s = json.loads(line)\n"
-        "    good += (s[\"cdma_rssi\"], s[\"cdma_ecio\"], s[\"hdr_rssi\"], s[\"hdr_ecio\"], "
-        "s[\"cdma_quality\"], s[\"hdr_quality\"], s[\"model_name\"], s[\"port\"], s[\"errors\"]) "
-        "== "
-        "(-90, 8, -80, 4, \"fair\", \"fair\", \"MC5728V\", \"/dev/ttyUSB1\", {})\n"
-        "print(good)' " +
-        scratch + "/bodies";
-    FILE* const python = ::popen(command.c_str(), "r");
-    char count[32] = "";
-    const bool read = python != nullptr && std::fgets(count, sizeof count, python) != nullptr;
-    if (python != nullptr) {
-        ::pclose(python);
-    }
-    return read ? std::atoi(count) : -1;
-}
-
 TEST_F(SignalPageTest, ServesThePageAndRefusesAPost) {
     const SignalServer server(gateway, "1");
     const std::string page = httpGet(server.httpd->port(), "/signal.html");
@@ -146,9 +117,15 @@ TEST_F(SignalPageTest, ManyViewersGetTheModemsValuesWithOneQueryPerInterval) {
     EXPECT_EQ(probe.metrics, "-75\n1\n") << probe.err;
     EXPECT_EQ(probe.exitStatus, 181);
 
+    // Each reply the whole sample: the modem's values, its model and port, no error.
+    const std::string sample = "HTTP/1.1 200 OK\r\n" + std::string(kJsonHeaders) +
+                               std::regex_replace(kFullJson, std::regex("\"interval_seconds\": 60"),
+                                                  "\"interval_seconds\": 1");
+    const long whole = std::count_if(replies.begin(), replies.end(), [&](const std::string& reply) {
+        return withoutClock(reply) == sample;
+    });
+    EXPECT_EQ(whole, viewers * kPolls) << readFileText(server.log);
     const long queries = signalQueries();
-    const ScratchDir scratch;
-    EXPECT_EQ(validSamples(replies, scratch.path), viewers * kPolls) << readFileText(server.log);
     EXPECT_LE(queries, static_cast<long>(seconds) + 1) << "in " << seconds << " s";
     EXPECT_GE(queries, static_cast<long>(seconds) / 2) << "the sample goes stale and is renewed";
     std::printf("%d viewers: %zu requests in %.1f s (%.0f/s), %ld signal queries (%.2f/s)\n",
