@@ -202,6 +202,8 @@ struct Messages {
     int ends[2];
 };
 
+// A descriptor gets each flush in one write, also a diagnostic line on
+// standard error; a string gets everything, flushed or not.
 TEST(TextOutTest, EachFlushIsOneWrite) {
     const Messages messages;
     Text::FdOut out(messages.ends[1]);
@@ -211,10 +213,7 @@ TEST(TextOutTest, EachFlushIsOneWrite) {
     Diagnostics::toOut(&out, "No data was returned by query.", 0);
     EXPECT_EQ(messages.received(),
               std::vector<std::string>{"heldNo data was returned by query.\n"});
-}
 
-TEST(TextOutTest, DiagnosticLineOnStandardErrorIsOneWrite) {
-    const Messages messages;
     const int savedError = ::dup(STDERR_FILENO);
     ::dup2(messages.ends[1], STDERR_FILENO);
     Diagnostics::reportLine("Port /dev/ttyUSB1 is in use by another program.");
@@ -222,6 +221,11 @@ TEST(TextOutTest, DiagnosticLineOnStandardErrorIsOneWrite) {
     ::close(savedError);
     EXPECT_EQ(messages.received(),
               std::vector<std::string>{"Port /dev/ttyUSB1 is in use by another program.\n"});
+
+    Text::StringOut text;
+    text << "a" << Text::endl << -1 << 'b';
+    EXPECT_EQ(text.str(), "a\n-1b");
+    EXPECT_EQ(text.descriptor(), -1);
 }
 
 extern "C" void interrupt(int) {}
@@ -281,13 +285,6 @@ TEST(TextOutTest, FailedWriteIsKeptAndLaterTextDropped) {
     EXPECT_TRUE(closed.flush()) << "nothing held: nothing to fail";
     closed << "x" << Text::flush;
     EXPECT_EQ(closed.error(), EBADF);
-}
-
-TEST(TextOutTest, StringGetsEverythingFlushedOrNot) {
-    Text::StringOut out;
-    out << "a" << Text::endl << -1 << 'b';
-    EXPECT_EQ(out.str(), "a\n-1b");
-    EXPECT_EQ(out.descriptor(), -1);
 }
 
 // ---- numbers
