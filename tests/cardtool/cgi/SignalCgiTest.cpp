@@ -62,6 +62,9 @@ struct ResponseCase {
 };
 
 const std::string kMute = "no reply within 1 second";
+const std::string kNotAllowed =
+    "Status: 405 Method Not Allowed\r\nAllow: GET, HEAD\r\nContent-Type: text/plain\r\n"
+    "Cache-Control: no-store\r\nContent-Length: L\r\n\r\nonly GET and HEAD\n";
 const std::string kNoModem = "no modem listed in /proc/tty/driver/usbserial";
 
 const ResponseCase kResponses[] = {
@@ -92,20 +95,8 @@ const ResponseCase kResponses[] = {
      {"--device", "/dev/ttyUSB7"},
      kJsonHeaders + failedJson("port could not be opened", "null", "60"),
      {}},
-    {"PostIsNotAllowed",
-     "POST",
-     [](SignalGateway&) {},
-     {},
-     "Status: 405 Method Not Allowed\r\nAllow: GET, HEAD\r\nContent-Type: text/plain\r\n"
-     "Cache-Control: no-store\r\nContent-Length: L\r\n\r\nonly GET and HEAD\n",
-     {}},
-    {"LowerCaseGetIsNotGet",
-     "get",
-     [](SignalGateway&) {},
-     {},
-     "Status: 405 Method Not Allowed\r\nAllow: GET, HEAD\r\nContent-Type: text/plain\r\n"
-     "Cache-Control: no-store\r\nContent-Length: L\r\n\r\nonly GET and HEAD\n",
-     {}},
+    {"PostIsNotAllowed", "POST", [](SignalGateway&) {}, {}, kNotAllowed, {}},
+    {"LowerCaseGetIsNotGet", "get", [](SignalGateway&) {}, {}, kNotAllowed, {}},
 };
 
 class SignalCgiResponseTest : public SignalCgiTest,

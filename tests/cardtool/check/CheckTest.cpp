@@ -71,6 +71,11 @@ void ageMetrics(Scene& scene, long seconds) {
     ASSERT_EQ(::utimensat(AT_FDCWD, scene.metricsPath.c_str(), times, 0), 0);
 }
 
+void muteModem(Scene& scene) {
+    scene.modem.answer(OBJ_RSSI, SimulatedModem::mute());
+    scene.modem.answer(OBJ_ROAMING_STATUS, SimulatedModem::mute());
+}
+
 void replaceMetrics(Scene& scene, const std::function<int(const char*)>& make) {
     ASSERT_EQ(::unlink(scene.metricsPath.c_str()), 0);
     ASSERT_EQ(make(scene.metricsPath.c_str()), 0);
@@ -153,11 +158,7 @@ const BrokenLink kBrokenLinks[] = {
     {"port locked", "ok failed skipped ok ok", 4, ") holds its lock\n",
      [](Scene& s) { holdPort(s, true); }},
     {"mute modem", "ok ok failed ok ok", 4,
-     "    roaming status, the file's line 2: failed: no reply within 1 second\n",
-     [](Scene& s) {
-         s.modem.answer(OBJ_RSSI, SimulatedModem::mute());
-         s.modem.answer(OBJ_ROAMING_STATUS, SimulatedModem::mute());
-     }},
+     "    roaming status, the file's line 2: failed: no reply within 1 second\n", muteModem},
     {"modem resets during the check", "ok failed failed ok ok", 4,
      "    it went away during the check: Input/output error\n"
      "    hint: the port disappeared during the check: the modem reset or was unplugged; wait for "
@@ -210,8 +211,7 @@ const BrokenLink kBrokenLinks[] = {
     {"mute modem, empty metrics file", "ok ok failed warning ok", 4,
      "    empty: the probe's last run failed\n",
      [](Scene& s) {
-         s.modem.answer(OBJ_RSSI, SimulatedModem::mute());
-         s.modem.answer(OBJ_ROAMING_STATUS, SimulatedModem::mute());
+         muteModem(s);
          writeFileText(s.metricsPath, "");
      }},
     {"byte 0xFF in the driver list, JSON",
