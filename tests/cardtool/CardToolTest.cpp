@@ -3,14 +3,10 @@
 // of the process. Every in-process run checks that the port was closed.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <sstream>
 #include <thread>
 
 #include "cardtool/CardTool.h"
@@ -61,23 +57,15 @@ protected:
     ToolRun run(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"--device", modem.devicePath()});
         const int openBefore = descriptorsOn(modem.devicePath());
-        const termios before = portSettings();
+        const termios before = settingsOf(modem.devicePath());
         const std::string port = modem.devicePath();
         const ToolRun result = runTool(arguments);
         EXPECT_EQ(descriptorsOn(port), openBefore) << "the port was left open";
         if (!modem.hungUp()) {
-            const termios after = portSettings();
+            const termios after = settingsOf(port);
             EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << "settings changed";
         }
         return result;
-    }
-
-    termios portSettings() const {
-        const int fd = ::open(modem.devicePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-        termios settings{};
-        EXPECT_EQ(::tcgetattr(fd, &settings), 0) << std::strerror(errno);
-        ::close(fd);
-        return settings;
     }
 
     SimulatedModem modem;

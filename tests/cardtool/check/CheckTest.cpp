@@ -9,7 +9,6 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +22,7 @@
 #include "cns/CnsObjects.h"
 #include "sim/Sandbox.h"
 #include "sim/SimulatedModem.h"
+#include "support/Descriptors.h"
 
 namespace {
 
@@ -79,15 +79,6 @@ void muteModem(Scene& scene) {
 void replaceMetrics(Scene& scene, const std::function<int(const char*)>& make) {
     ASSERT_EQ(::unlink(scene.metricsPath.c_str()), 0);
     ASSERT_EQ(make(scene.metricsPath.c_str()), 0);
-}
-
-// The local modes the port has while nobody uses it.
-tcflag_t localModes(const SimulatedModem& modem) {
-    const int fd = ::open(modem.devicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios settings{};
-    EXPECT_EQ(::tcgetattr(fd, &settings), 0);
-    ::close(fd);
-    return settings.c_lflag;
 }
 
 // "name: verdict" lines of the text, or the "verdict" values of the JSON.
@@ -259,7 +250,7 @@ TEST_P(CheckTest, BrokenLinkHasItsVerdictsAndStatus) {
         sandbox.setDriverList(*scene.driverList);
     }
     const std::string metricsBefore = readFileText(scene.metricsPath);
-    const tcflag_t modesBefore = localModes(modem);
+    const tcflag_t modesBefore = settingsOf(modem.devicePath()).c_lflag;
     std::vector<std::string> arguments = {"--check"};
     arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
     const ProbeRun run = sandbox.runCardTool(arguments);
@@ -277,7 +268,7 @@ TEST_P(CheckTest, BrokenLinkHasItsVerdictsAndStatus) {
     EXPECT_EQ(run.exitStatus, c.status) << c.name;
     EXPECT_NE(run.out.find(c.shows), std::string::npos) << c.name << "\n" << run.out;
     EXPECT_EQ(readFileText(scene.metricsPath), metricsBefore) << c.name;
-    EXPECT_TRUE(modem.hungUp() || localModes(modem) == modesBefore)
+    EXPECT_TRUE(modem.hungUp() || settingsOf(modem.devicePath()).c_lflag == modesBefore)
         << c.name << ": port settings not put back";
     for (const Bytes& request : modem.requests()) {
         EXPECT_EQ(request.at(7), 0x01) << c.name << ": not a get request";
