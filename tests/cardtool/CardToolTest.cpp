@@ -151,6 +151,9 @@ TEST_F(CardToolTest, SetHybridSendsTheSettingThenReadsTheModeBack) {
     const Bytes setHeader = {0x7E, 0x00, 0x0C, 0x2B, 0x00, 0x10, 0x6A, 0x03,
                              0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02};
     const std::string noReply = "No data was returned by query.\n";
+    const std::string kept = "quorvexcard: the modem kept hybrid mode on\n";
+    const std::string mute = "failed: no reply within 1 second";
+    const std::string setFailed = noReply + "quorvexcard: setting hybrid mode " + mute + "\n";
     const struct {
         const char* word;
         Bytes parameter;
@@ -160,18 +163,8 @@ TEST_F(CardToolTest, SetHybridSendsTheSettingThenReadsTheModeBack) {
     } cases[] = {
         {"on", {0x00, 0x01}, hybridModeReply(1), "on", "", 0},
         {"off", {0x00, 0x00}, hybridModeReply(0), "off", "", 0},
-        {"off",
-         {0x00, 0x00},
-         hybridModeReply(1),
-         "on",
-         "quorvexcard: the modem kept hybrid mode on\n",
-         1},
-        {"on",
-         {0x00, 0x01},
-         SimulatedModem::mute(),
-         "failed: no reply within 1 second",
-         noReply + "quorvexcard: setting hybrid mode failed: no reply within 1 second\n" + noReply,
-         1},
+        {"off", {0x00, 0x00}, hybridModeReply(1), "on", kept, 1},
+        {"on", {0x00, 0x01}, SimulatedModem::mute(), mute, setFailed + noReply, 1},
     };
     for (const auto& c : cases) {
         const std::size_t before = modem.requests().size();

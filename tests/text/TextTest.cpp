@@ -56,6 +56,13 @@ std::string written(const std::string& path, const std::string& text) {
     return text;
 }
 
+// `path` a symbolic link to a file of `text`; what a reader that follows it gets.
+std::string linked(const std::string& path, const std::string& text) {
+    written(path + ".target", text);
+    EXPECT_EQ(::symlink((path + ".target").c_str(), path.c_str()), 0);
+    return text;
+}
+
 const FileCase kFileCases[] = {
     {"empty", [](const std::string& p) { return written(p, ""); }, true, true, 0},
     {"missing", [](const std::string&) { return std::string(); }, true, false, ENOENT},
@@ -70,18 +77,12 @@ const FileCase kFileCases[] = {
      true, true, 0},
     {"symbolic link, not followed",
      [](const std::string& p) {
-         writeFileText(p + ".target", "secret\n");
-         EXPECT_EQ(::symlink((p + ".target").c_str(), p.c_str()), 0);
-         return std::string();
+         linked(p, "secret\n");
+         return std::string();  // nothing read through it
      },
      false, false, ELOOP},
-    {"symbolic link, followed",
-     [](const std::string& p) {
-         writeFileText(p + ".target", "1\n");
-         EXPECT_EQ(::symlink((p + ".target").c_str(), p.c_str()), 0);
-         return std::string("1\n");
-     },
-     true, true, 0},
+    {"symbolic link, followed", [](const std::string& p) { return linked(p, "1\n"); }, true, true,
+     0},
     {"FIFO without a writer, never waited on",
      [](const std::string& p) {
          EXPECT_EQ(::mkfifo(p.c_str(), 0600), 0);

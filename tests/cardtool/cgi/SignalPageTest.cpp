@@ -60,11 +60,6 @@ protected:
         }
     }
 
-    long signalQueries() const {
-        const auto asked = gateway.objectsAsked();
-        return std::count(asked.begin(), asked.end(), kSignal);
-    }
-
     SignalGateway gateway;
 };
 
@@ -125,7 +120,8 @@ TEST_F(SignalPageTest, ManyViewersGetTheModemsValuesWithOneQueryPerInterval) {
         return withoutClock(reply) == sample;
     });
     EXPECT_EQ(whole, viewers * kPolls) << readFileText(server.log);
-    const long queries = signalQueries();
+    const auto asked = gateway.objectsAsked();
+    const long queries = std::count(asked.begin(), asked.end(), kSignal);
     EXPECT_LE(queries, static_cast<long>(seconds) + 1) << "in " << seconds << " s";
     EXPECT_GE(queries, static_cast<long>(seconds) / 2) << "the sample goes stale and is renewed";
     std::printf("%d viewers: %zu requests in %.1f s (%.0f/s), %ld signal queries (%.2f/s)\n",
