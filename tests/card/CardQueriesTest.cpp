@@ -167,18 +167,14 @@ TEST_F(CardQueriesTest, QueriesAfterAFailedWriteReadNothing) {
               "Reply of 0 bytes holds no value at offset 14.\n");
 }
 
-// A rejected setting is reported, not thrown.
-TEST_F(CardQueriesTest, HybridPreferenceSetRequests) {
+// One transaction per setting, its reply kept; a rejected setting is
+// reported, not thrown. (The set frames on the wire: CardToolTest's
+// SetHybridSendsTheSettingThenReadsTheModeBack.)
+TEST_F(CardQueriesTest, HybridPreferenceSetReplies) {
     modem.answer(OBJ_HDR_HYBRID_PREFERENCE,
                  SimulatedModem::raw(replyFrame(OBJ_HDR_HYBRID_PREFERENCE, 0x04, value16(1))));
-    card.setHDRHybridPreference(true);
     card.setHDRHybridPreference(false);
-    const auto requests = modem.requests();
-    ASSERT_EQ(requests.size(), 2u);
-    const Bytes header = {0x7E, 0x00, 0x0C, 0x2B, 0x00, 0x10, 0x6A, 0x03,
-                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02};
-    EXPECT_TRUE(sameBytes(concat(header, {0x00, 0x01, 0x7E}), requests[0]));
-    EXPECT_TRUE(sameBytes(concat(header, {0x00, 0x00, 0x7E}), requests[1]));
+    EXPECT_EQ(modem.requests().size(), 1u);
     EXPECT_EQ(card.lastReplyHeader().operationType, 0x04) << "the reply is kept";
     modem.answer(OBJ_HDR_HYBRID_PREFERENCE,
                  SimulatedModem::raw(replyFrame(OBJ_HDR_HYBRID_PREFERENCE, 0x84, {})));

@@ -6,49 +6,32 @@
 
 namespace {
 
+// A driver list's line as the kernel writes it, for `product` at `index`.
+std::string line(const std::string& index, const char* product = "0028",
+                 const char* module = "usbserial") {
+    return index + ": module:" + module + " name:\"generic\" vendor:abcd product:" + product +
+           " num_ports:1 port:0 path:p\n";
+}
+
 // The port is the one on the line after the first match.
 TEST(PortDiscoveryTest, DriverListsAsTokens) {
     // Refusing an over-long one is the opener's job: it is neither cut nor overrun.
     const std::string longIndex(5000, '9');
+    const std::string header = "usbserinfo:1.0 driver:2.0\n";
     const struct {
         const char* name;
         std::string list;
         std::string port;
     } cases[] = {
-        {"a modem with two interfaces",
-         "usbserinfo:1.0 driver:2.0\n"
-         "0: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 path:p\n"
-         "1: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
-         "path:p\n",
-         "1"},
+        {"a modem with two interfaces", header + line("0") + line("1"), "1"},
         {"other devices before the modem",
-         "usbserinfo:1.0 driver:2.0\n"
-         "0: module:pl2303 name:\"pl2303\" vendor:1234 product:5678 num_ports:1 port:0 "
-         "path:usb-a-1\n"
-         "1: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
-         "path:usb-b-1\n"
-         "2: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
-         "path:usb-b-1\n",
-         "2"},
-        {"only the first match counts",
-         "3: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 path:p\n"
-         "14: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
-         "path:p\n"
-         "15: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
-         "path:p\n",
-         "14"},
+         header + line("0", "5678", "pl2303") + line("1") + line("2"), "2"},
+        {"only the first match counts", line("3") + line("14") + line("15"), "14"},
         {"marker inside a longer token", "0: xproduct:00281 num_ports:1 port:0 path:p\n7: a b c\n",
          "7"},
-        {"no product 0028",
-         "0: module:usbserial name:\"generic\" vendor:abcd product:0029 num_ports:1 port:0 path:p\n"
-         "1: module:usbserial name:\"generic\" vendor:abcd product:0029 num_ports:1 port:0 "
-         "path:p\n",
-         ""},
+        {"no product 0028", line("0", "0029") + line("1", "0029"), ""},
         {"empty list", "", ""},
-        {"matching line is the last one",
-         "0: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0 "
-         "path:p\n",
-         ""},
+        {"matching line is the last one", line("0"), ""},
         {"matching line cut short",
          "0: module:usbserial name:\"generic\" vendor:abcd product:0028 num_ports:1 port:0\n", ""},
         {"index token of one character", "product:0028 a b c :\n", ""},

@@ -32,6 +32,24 @@ termios setByTheCard() {
     return set;
 }
 
+// What the card's open sets: a raw, non-canonical line of 8 bits at 9600
+// baud with hardware flow control, reads returning from 5 bytes.
+TEST(SerialSettingsTableTest, OpenSetsARawLineWithHardwareFlowControl) {
+    const termios settings = setByTheCard();
+    EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B9600));
+    EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_NE(settings.c_cflag & CRTSCTS, 0u);
+    EXPECT_NE(settings.c_cflag & CLOCAL, 0u);
+    EXPECT_NE(settings.c_cflag & CREAD, 0u);
+    EXPECT_EQ(settings.c_cflag & (PARENB | CSTOPB | HUPCL), 0u);
+    EXPECT_EQ(settings.c_iflag, static_cast<tcflag_t>(IGNPAR));
+    EXPECT_EQ(settings.c_oflag, 0u);
+    EXPECT_EQ(settings.c_lflag, 0u);
+    for (int i = 0; i < NCCS; ++i) {
+        EXPECT_EQ(settings.c_cc[i], i == VMIN ? 5 : 0) << "control character " << i;
+    }
+}
+
 class SerialSettingsTest : public testing::TestWithParam<Change> {};
 
 TEST_P(SerialSettingsTest, ComparesTheFieldsTheTableNames) {

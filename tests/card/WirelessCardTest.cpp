@@ -8,9 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -23,6 +21,7 @@
 #include "support/CardFixture.h"
 #include "support/Descriptors.h"
 #include "support/Errors.h"
+#include "support/ScratchDir.h"
 
 namespace {
 
@@ -31,28 +30,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 using WirelessCardTest = CardOnSimulatedModem;
-
-TEST_F(WirelessCardTest, PortIsRawNonCanonicalWithHardwareFlowControl) {
-    const int fd = ::open(modem.devicePath().c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_NE(fd, -1) << "open: " << std::strerror(errno);
-    termios settings{};
-    const int result = ::tcgetattr(fd, &settings);
-    ::close(fd);
-    ASSERT_EQ(result, 0) << "tcgetattr: " << std::strerror(errno);
-
-    EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B9600));
-    EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-    EXPECT_NE(settings.c_cflag & CRTSCTS, 0u);
-    EXPECT_NE(settings.c_cflag & CLOCAL, 0u);
-    EXPECT_NE(settings.c_cflag & CREAD, 0u);
-    EXPECT_EQ(settings.c_cflag & (PARENB | CSTOPB | HUPCL), 0u);
-    EXPECT_EQ(settings.c_iflag, static_cast<tcflag_t>(IGNPAR));
-    EXPECT_EQ(settings.c_oflag, 0u);
-    EXPECT_EQ(settings.c_lflag, 0u);
-    for (int i = 0; i < NCCS; ++i) {
-        EXPECT_EQ(settings.c_cc[i], i == VMIN ? 5 : 0) << "control character " << i;
-    }
-}
 
 // The RSSI negated in 16 bits, the roaming status as it is, each from
 // exactly one get request; escaped parameter bytes unescaped.
@@ -240,8 +217,9 @@ void collect(void* context, const std::string& line, int errorNumber) {
 }
 
 TEST(WirelessCardOpenTest, OnlyATerminalOpens) {
-    const std::string file = testing::TempDir() + "quorvex_not_a_port";
-    { std::ofstream(file) << "keep"; }
+    const ScratchDir scratch;
+    const std::string file = scratch.path + "/not_a_port";
+    writeFileText(file, "keep");
     const struct {
         std::string path;
         const char* reason;
@@ -259,9 +237,7 @@ TEST(WirelessCardOpenTest, OnlyATerminalOpens) {
         EXPECT_EQ(error, CnsErrors::ERROR_OPENING_PORT) << c.path;
         EXPECT_FALSE(card.isOpen()) << c.path;
     }
-    std::ifstream kept(file);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
-    std::remove(file.c_str());
+    EXPECT_EQ(readFileText(file), "keep");
 }
 
 }  // namespace

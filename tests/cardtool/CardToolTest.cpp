@@ -3,14 +3,10 @@
 // of the process. Every in-process run checks that the port was closed.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <sstream>
 #include <thread>
 
 #include "cardtool/CardTool.h"
@@ -61,23 +57,15 @@ protected:
     ToolRun run(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"--device", modem.devicePath()});
         const int openBefore = descriptorsOn(modem.devicePath());
-        const termios before = portSettings();
+        const termios before = settingsOf(modem.devicePath());
         const std::string port = modem.devicePath();
         const ToolRun result = runTool(arguments);
         EXPECT_EQ(descriptorsOn(port), openBefore) << "the port was left open";
         if (!modem.hungUp()) {
-            const termios after = portSettings();
+            const termios after = settingsOf(port);
             EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << "settings changed";
         }
         return result;
-    }
-
-    termios portSettings() const {
-        const int fd = ::open(modem.devicePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-        termios settings{};
-        EXPECT_EQ(::tcgetattr(fd, &settings), 0) << std::strerror(errno);
-        ::close(fd);
-        return settings;
     }
 
     SimulatedModem modem;
@@ -163,6 +151,9 @@ TEST_F(CardToolTest, SetHybridSendsTheSettingThenReadsTheModeBack) {
     const Bytes setHeader = {0x7E, 0x00, 0x0C, 0x2B, 0x00, 0x10, 0x6A, 0x03,
                              0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02};
     const std::string noReply = "No data was returned by query.\n";
+    const std::string kept = "quorvexcard: the modem kept hybrid mode on\n";
+    const std::string mute = "failed: no reply within 1 second";
+    const std::string setFailed = noReply + "quorvexcard: setting hybrid mode " + mute + "\n";
     const struct {
         const char* word;
         Bytes parameter;
@@ -172,18 +163,8 @@ TEST_F(CardToolTest, SetHybridSendsTheSettingThenReadsTheModeBack) {
     } cases[] = {
         {"on", {0x00, 0x01}, hybridModeReply(1), "on", "", 0},
         {"off", {0x00, 0x00}, hybridModeReply(0), "off", "", 0},
-        {"off",
-         {0x00, 0x00},
-         hybridModeReply(1),
-         "on",
-         "quorvexcard: the modem kept hybrid mode on\n",
-         1},
-        {"on",
-         {0x00, 0x01},
-         SimulatedModem::mute(),
-         "failed: no reply within 1 second",
-         noReply + "quorvexcard: setting hybrid mode failed: no reply within 1 second\n" + noReply,
-         1},
+        {"off", {0x00, 0x00}, hybridModeReply(1), "on", kept, 1},
+        {"on", {0x00, 0x01}, SimulatedModem::mute(), mute, setFailed + noReply, 1},
     };
     for (const auto& c : cases) {
         const std::size_t before = modem.requests().size();
@@ -213,69 +194,46 @@ TEST_F(CardToolTest, TraceShowsEachFrameRawAndUnescaped) {
     EXPECT_EQ(tool.status, 0);
 }
 
-TEST_F(CardToolTest, UsageErrorsHelpAndAPortThatDoesNotOpenAskNothing) {
-    const std::string tryHelp = "\nTry 'quorvexcard --help'.\n";
+TEST_F(CardToolTest, UsageErrorsAndHelpAskNothing) {
     const std::string interval =
-        "quorvexcard: --interval takes seconds from 0.1 to 3600 (at most three decimals), not '";
-    const std::string count = "quorvexcard: --count takes a whole number of samples from 1, not '";
-    const struct {
-        std::vector<std::string> arguments;  // after --device <the modem>
-        int status;
-        std::string err;
-    } cases[] = {
-        {{"--set-hybrid", "maybe"},
-         2,
-         "quorvexcard: --set-hybrid takes on or off, not 'maybe'" + tryHelp},
-        {{"--device"}, 2, "quorvexcard: option --device needs a value" + tryHelp},
-        {{"--verbose"}, 2, "quorvexcard: unknown option --verbose" + tryHelp},
-        {{"--json", "extra"}, 2, "quorvexcard: unexpected argument 'extra'" + tryHelp},
-        {{"--watch", "--interval", "0.09"}, 2, interval + "0.09'" + tryHelp},
-        {{"--watch", "--interval", "3600.001"}, 2, interval + "3600.001'" + tryHelp},
-        {{"--watch", "--interval", "1e1"}, 2, interval + "1e1'" + tryHelp},
-        {{"--watch", "--interval", ""}, 2, interval + "'" + tryHelp},
-        {{"--watch", "--count", "0"}, 2, count + "0'" + tryHelp},
-        {{"--watch", "--count", "2.5"}, 2, count + "2.5'" + tryHelp},
-        {{"--watch", "--count", "1234567890"}, 2, count + "1234567890'" + tryHelp},
-        {{"--count", "3"}, 2, "quorvexcard: option --count goes with --watch" + tryHelp},
-        {{"--cgi", "--count", "3"}, 2, "quorvexcard: option --count goes with --watch" + tryHelp},
-        {{"--interval", "2"},
-         2,
-         "quorvexcard: option --interval goes with --watch or --cgi" + tryHelp},
-        {{"--cgi", "--json"}, 2, "quorvexcard: --cgi takes only --device and --interval" + tryHelp},
-        {{"--watch", "--cgi"},
-         2,
-         "quorvexcard: --cgi takes only --device and --interval" + tryHelp},
-        {{"--watch", "--set-hybrid", "on"},
-         2,
-         "quorvexcard: --watch and --set-hybrid do not go together" + tryHelp},
-        {{"--watch", "--check"},
-         2,
-         "quorvexcard: --watch and --check do not go together" + tryHelp},
-        {{"--prometheus", "--json"},
-         2,
-         "quorvexcard: --prometheus and --json do not go together" + tryHelp},
-        {{"--check", "--prometheus"},
-         2,
-         "quorvexcard: --prometheus and --check do not go together" + tryHelp},
-        {{"--watch", "--prometheus"},
-         2,
-         "quorvexcard: --prometheus and --watch do not go together" + tryHelp},
-        {{"--watch", "--output", "/tmp/x"},
-         2,
-         "quorvexcard: --watch and --output do not go together" + tryHelp},
-        {{"--output"}, 2, "quorvexcard: option --output needs a value" + tryHelp},
-        {{"--help"}, 0, ""},
-        {{"--device", "/dev/quorvex-none"},
-         3,
-         "Error opening port /dev/quorvex-none: -1No such file or directory\n"
-         "quorvexcard: the modem's port did not open\n"},
+        "--interval takes seconds from 0.1 to 3600 (at most three decimals), not '";
+    const std::string count = "--count takes a whole number of samples from 1, not '";
+    const std::string cgiAlone = "--cgi takes only --device and --interval";
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--set-hybrid", "maybe"}, "--set-hybrid takes on or off, not 'maybe'"},
+        {{"--device"}, "option --device needs a value"},
+        {{"--verbose"}, "unknown option --verbose"},
+        {{"--json", "extra"}, "unexpected argument 'extra'"},
+        {{"--watch", "--interval", "0.09"}, interval + "0.09'"},
+        {{"--watch", "--interval", "3600.001"}, interval + "3600.001'"},
+        {{"--watch", "--interval", "1e1"}, interval + "1e1'"},
+        {{"--watch", "--interval", ""}, interval + "'"},
+        {{"--watch", "--count", "0"}, count + "0'"},
+        {{"--watch", "--count", "2.5"}, count + "2.5'"},
+        {{"--watch", "--count", "1234567890"}, count + "1234567890'"},
+        {{"--count", "3"}, "option --count goes with --watch"},
+        {{"--cgi", "--count", "3"}, "option --count goes with --watch"},
+        {{"--interval", "2"}, "option --interval goes with --watch or --cgi"},
+        {{"--cgi", "--json"}, cgiAlone},
+        {{"--watch", "--cgi"}, cgiAlone},
+        {{"--watch", "--set-hybrid", "on"}, "--watch and --set-hybrid do not go together"},
+        {{"--watch", "--check"}, "--watch and --check do not go together"},
+        {{"--prometheus", "--json"}, "--prometheus and --json do not go together"},
+        {{"--check", "--prometheus"}, "--prometheus and --check do not go together"},
+        {{"--watch", "--prometheus"}, "--prometheus and --watch do not go together"},
+        {{"--watch", "--output", "/tmp/x"}, "--watch and --output do not go together"},
+        {{"--output"}, "option --output needs a value"},
     };
-    for (const auto& c : cases) {
-        const ToolRun tool = run(c.arguments);
-        EXPECT_EQ(tool.status, c.status) << c.err;
-        EXPECT_EQ(tool.err, c.err);
-        EXPECT_EQ(tool.out.rfind("Usage: quorvexcard", 0) == 0, c.status == 0) << tool.out;
+    for (const auto& [arguments, message] : cases) {
+        const ToolRun tool = run(arguments);
+        EXPECT_EQ(tool.status, 2) << message;
+        EXPECT_EQ(tool.err, "quorvexcard: " + message + "\nTry 'quorvexcard --help'.\n");
+        EXPECT_EQ(tool.out, "");
     }
+    const ToolRun help = run({"--help"});
+    EXPECT_EQ(help.out.rfind("Usage: quorvexcard", 0), 0u) << help.out;
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(modem.requests().empty());
 }
 

@@ -1,6 +1,7 @@
 // quorvexcard --output: the file is replaced whole or not at all, what the
-// probe refuses at its metrics path is refused here too and left as it is,
-// and no temporary file stays behind.
+// probe refuses at its metrics path (both follow metrics/PlainFile) is
+// refused by both writers and left as it is, and no temporary file stays
+// behind.
 #include "cardtool/OutputFile.h"
 
 #include <signal.h>
@@ -18,6 +19,7 @@
 #include <set>
 #include <thread>
 
+#include "metrics/MetricsFile.h"
 #include "sim/Sandbox.h"
 #include "support/ScratchDir.h"
 #include "support/ScriptedModem.h"
@@ -73,10 +75,16 @@ TEST_F(OutputFileTest, FailedWriteKeepsTheOldFileAndNoTemporaryOne) {
     EXPECT_EQ(CardTool::replaceFile(dir + "/missing/quorvex.prom", "new\n"), std::strerror(ENOENT));
 }
 
+ToolRun runOnModem(const SimulatedModem& modem, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"--device", modem.devicePath()});
+    return runTool(arguments);
+}
+
 struct Refusal {
     const char* name;
     std::function<int(const std::string& other, const std::string& path)> make;
-    int reason;
+    int reason;         // the tool's --output's
+    int metricsReason;  // MetricsFile::open's; 0: any
 };
 
 void PrintTo(const Refusal& c, std::ostream* os) {
@@ -85,15 +93,31 @@ void PrintTo(const Refusal& c, std::ostream* os) {
 
 class OutputRefusalTest : public OutputFileTest, public testing::WithParamInterface<Refusal> {};
 
-// Nothing is written through what stands at the path, and it stays.
-TEST_P(OutputRefusalTest, LeftAsItIs) {
+// Neither writer writes through what stands at the path, nor creates
+// anything behind it, and it stays; the tool says why and fails.
+TEST_P(OutputRefusalTest, LeftAsItIsByBothWriters) {
+    SimulatedModem modem;
+    answerScriptedState(modem);
     const std::string other = dir + "/precious";
     writeFileText(other, "keep me\n");
     ASSERT_EQ(GetParam().make(other, path), 0) << std::strerror(errno);
     struct stat before, after;
     ASSERT_EQ(::lstat(path.c_str(), &before), 0);
     const std::set<std::string> names = entries();
-    EXPECT_EQ(CardTool::replaceFile(path, "new\n"), std::strerror(GetParam().reason));
+    const ToolRun tool = runOnModem(modem, {"--prometheus", "--output", path});
+    EXPECT_EQ(tool.status, CardTool::kOutputFailed);
+    EXPECT_EQ(tool.out, "");
+    EXPECT_EQ(tool.err,
+              "quorvexcard: cannot write " + path + ": " + std::strerror(GetParam().reason) + "\n");
+    MetricsFile metrics;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(metrics.open(path.c_str()));
+    const std::string errors = testing::internal::GetCapturedStderr();
+    const std::string prefix = "Error opening metrics file " + path + ": ";
+    EXPECT_EQ(errors.rfind(prefix, 0), 0u) << errors;
+    if (GetParam().metricsReason != 0) {
+        EXPECT_EQ(errors, prefix + std::strerror(GetParam().metricsReason) + "\n");
+    }
     ASSERT_EQ(::lstat(path.c_str(), &after), 0);
     EXPECT_EQ(after.st_mode, before.st_mode);
     EXPECT_EQ(after.st_ino, before.st_ino);
@@ -108,44 +132,23 @@ INSTANTIATE_TEST_SUITE_P(
                 [](const std::string& o, const std::string& p) {
                     return ::symlink(o.c_str(), p.c_str());
                 },
-                ELOOP},
+                ELOOP, ELOOP},
         Refusal{"DanglingSymbolicLink",
                 [](const std::string& o, const std::string& p) {
                     return ::symlink((o + ".none").c_str(), p.c_str());
                 },
-                ELOOP},
+                ELOOP, 0},
         Refusal{
             "HardLink",
             [](const std::string& o, const std::string& p) { return ::link(o.c_str(), p.c_str()); },
-            EPERM},
+            EPERM, EPERM},
         Refusal{"Fifo",
                 [](const std::string&, const std::string& p) { return ::mkfifo(p.c_str(), 0644); },
-                EPERM},
+                EPERM, 0},
         Refusal{"Directory",
                 [](const std::string&, const std::string& p) { return ::mkdir(p.c_str(), 0755); },
-                EISDIR}),
+                EISDIR, EISDIR}),
     [](const testing::TestParamInfo<Refusal>& info) { return info.param.name; });
-
-ToolRun runOnModem(const SimulatedModem& modem, std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--device", modem.devicePath()});
-    return runTool(arguments);
-}
-
-TEST_F(OutputFileTest, ToolRefusesASymbolicLinkAndSaysWhy) {
-    SimulatedModem modem;
-    answerScriptedState(modem);
-    const std::string target = dir + "/precious";
-    writeFileText(target, "keep me\n");
-    ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
-    const ToolRun tool = runOnModem(modem, {"--prometheus", "--output", path});
-    EXPECT_EQ(tool.status, CardTool::kOutputFailed);
-    EXPECT_EQ(tool.out, "");
-    EXPECT_EQ(tool.err,
-              "quorvexcard: cannot write " + path + ": Too many levels of symbolic links\n");
-    EXPECT_EQ(readFileText(target), "keep me\n");
-    EXPECT_EQ(std::filesystem::read_symlink(path), target);
-    EXPECT_EQ(entries(), (std::set<std::string>{"precious", "quorvex.prom"}));
-}
 
 // A reader reading the path over and over while the tool rewrites it, and
 // then while large files of two sizes replace each other, finds one of the

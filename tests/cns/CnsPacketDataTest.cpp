@@ -34,6 +34,15 @@ TEST(CnsPacketDataTest, DecodesTheHeaderOfAReply) {
     EXPECT_EQ(packet.lengthOfCnsParameter, 2);
     EXPECT_FALSE(packet.isError());
     EXPECT_TRUE(sameBytes(kRssiReply, packet.packetData));
+    // Raw bytes decode alike, kept as they came: an escaped parameter too.
+    const Bytes escaped =
+        concat(Bytes(kRssiReply.begin(), kRssiReply.end() - 3), {0x7D, 0x5E, 0x7E});
+    CnsPacketData raw;
+    CnsPacketData::populateCnsPacket(escaped.data(), static_cast<unsigned>(escaped.size()), raw);
+    EXPECT_EQ(raw.cnsObjectId, 0x1001);
+    EXPECT_EQ(raw.lengthOfCnsPacketWithParameterLength, 12);
+    EXPECT_EQ(raw.lengthOfCnsParameter, 2);
+    EXPECT_TRUE(sameBytes(escaped, raw.packetData));
 
     Bytes reply = kRssiReply;
     reply[1] = 0x01;  // length word 0x0102, big-endian
@@ -63,6 +72,10 @@ TEST(CnsPacketDataTest, ReplyShorterThanItsHeaderIsUnusableAndChangesNothing) {
         EXPECT_EQ(thrownError([&] { CnsPacketData::populateCnsPacket(cut, packet); }),
                   CnsErrors::UNUSABLE_REPLY)
             << size << " bytes";
+        EXPECT_EQ(
+            thrownError([&] { CnsPacketData::populateCnsPacket(kRssiReply.data(), size, packet); }),
+            CnsErrors::UNUSABLE_REPLY)
+            << size << " raw bytes";
         EXPECT_EQ(packet.cnsObjectId, 0x1001) << size << " bytes";
         EXPECT_TRUE(sameBytes(kRssiReply, packet.packetData)) << size << " bytes";
     }

@@ -5,9 +5,7 @@
 
 #include "cns/CnsImp.h"
 #include "cns/CnsObjects.h"
-#include "cns/CnsPacketData.h"
 #include "support/Bytes.h"
-#include "support/Errors.h"
 
 namespace {
 
@@ -115,19 +113,5 @@ INSTANTIATE_TEST_SUITE_P(
         BodyCase{"HeaderOnly", reply(2, {}), 15, {}},
         BodyCase{"ShorterThanTheHeader", reply(2, {0x41}), 14, {}}, BodyCase{"Empty", {}, 0, {}}),
     [](const testing::TestParamInfo<BodyCase>& info) { return info.param.name; });
-
-TEST(CnsRawPacketTest, DecodesRawBytesLikeAVectorWithoutUnescaping) {
-    const Bytes frame = reply(2, {0x7D, 0x5E, 0x7E});
-    CnsPacketData fromRaw;
-    CnsPacketData::populateCnsPacket(frame.data(), static_cast<unsigned int>(frame.size()),
-                                     fromRaw);
-    EXPECT_EQ(fromRaw.cnsObjectId, 0x1001);
-    EXPECT_EQ(fromRaw.lengthOfCnsPacketWithParameterLength, 12);
-    EXPECT_EQ(fromRaw.lengthOfCnsParameter, 2);
-    EXPECT_TRUE(sameBytes(frame, fromRaw.packetData));
-
-    EXPECT_EQ(thrownError([&] { CnsPacketData::populateCnsPacket(frame.data(), 14, fromRaw); }),
-              CnsErrors::UNUSABLE_REPLY);
-}
 
 }  // namespace

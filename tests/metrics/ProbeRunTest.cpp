@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
@@ -49,6 +50,8 @@ protected:
         }
         sandbox.setDriverList(kModemListed);
         sandbox.addDevice("ttyUSB1", modem.devicePath());
+        // Whatever the outcome, a run leaves none of an older, longer file.
+        writeFileText(metricsPath(), "-80\n3\nand a much longer tail than a run writes\n");
     }
 
     std::string metricsPath() const { return sandbox.tmpDir() + "/quorvexmetrics"; }
@@ -97,59 +100,51 @@ TEST_F(ProbeRunTest, OutcomeOfAnsweredQueries) {
     EXPECT_FALSE(modem.becameControllingTerminal());
 }
 
-TEST_F(ProbeRunTest, NoModemListed) {
-    const struct {
-        const char* name;
-        const char* list;  // nullptr: no list at all
-    } cases[] = {
-        {"other devices only", kOtherDevicesOnly},
-        {"empty list", ""},
-        {"no driver list", nullptr},
-        {"matching line cut short", "0: module:usbserial vendor:abcd product:0028 num_ports:1\n"}};
-    for (const auto& c : cases) {
-        ProbeSandbox noModem;
-        if (c.list != nullptr) {
-            noModem.setDriverList(c.list);
-        }
-        noModem.addDevice("ttyUSB1", modem.devicePath());
-        const ProbeRun run = noModem.runProbe();
-        EXPECT_EQ(run.metrics, "1\n-1\n") << c.name;
-        EXPECT_EQ(run.exitStatus, 1) << c.name;
-        EXPECT_EQ(run.out, "") << c.name;
-        EXPECT_EQ(run.err, "") << c.name;
-    }
-    std::this_thread::sleep_for(50ms);
-    EXPECT_TRUE(modem.requests().empty()) << "the port was used";
-}
-
-TEST_F(ProbeRunTest, PortThatDoesNotOpen) {
+// No modem listed: the file says so and nothing is asked. A listed port
+// that does not open: the failure road.
+TEST_F(ProbeRunTest, NoModemListedOrAPortThatDoesNotOpen) {
     const std::string index(120, '7');
     const std::string regularFile = sandbox.tmpDir() + "/left-behind";
     writeFileText(regularFile, "keep\n");
+    const std::string notOpened = "Error opening port /dev/ttyUSB";
     const struct {
         const char* name;
-        std::string list;
-        const char* device;  // what /dev/ttyUSB1 leads to, if anything
-        std::string err;
+        std::optional<std::string> list;  // none: no list at all
+        std::string device;               // what /dev/ttyUSB1 leads to, if anything
+        std::string err;                  // "": no modem listed
     } cases[] = {
-        {"no device", kModemListed, nullptr,
-         "Error opening port /dev/ttyUSB1: -1No such file or directory\n"},
-        {"over-long port text", "0: product:0028 num_ports:1 port:0 path:p\n" + index + ": x\n",
-         nullptr, "Error opening port /dev/ttyUSB" + index + ": -1File name too long\n"},
-        {"a regular file", kModemListed, regularFile.c_str(),
-         "Error opening port /dev/ttyUSB1: -1Inappropriate ioctl for device\n"},
+        {"other devices only", kOtherDevicesOnly, modem.devicePath(), ""},
+        {"empty list", "", modem.devicePath(), ""},
+        {"no driver list", std::nullopt, modem.devicePath(), ""},
+        {"matching line cut short", "0: module:usbserial vendor:abcd product:0028 num_ports:1\n",
+         modem.devicePath(), ""},
+        {"no device", kModemListed, "", notOpened + "1: -1No such file or directory\n"},
+        {"over-long port text", "0: product:0028 num_ports:1 port:0 path:p\n" + index + ": x\n", "",
+         notOpened + index + ": -1File name too long\n"},
+        {"a regular file", kModemListed, regularFile,
+         notOpened + "1: -1Inappropriate ioctl for device\n"},
     };
     for (const auto& c : cases) {
-        ProbeSandbox noPort;
-        noPort.setDriverList(c.list);
-        if (c.device != nullptr) {
-            noPort.addDevice("ttyUSB1", c.device);
+        ProbeSandbox other;
+        if (c.list) {
+            other.setDriverList(*c.list);
         }
-        const ProbeRun run = noPort.runProbe();
+        if (!c.device.empty()) {
+            other.addDevice("ttyUSB1", c.device);
+        }
+        const ProbeRun run = other.runProbe();
         SCOPED_TRACE(c.name);
         EXPECT_EQ(run.err, c.err);
-        expectFailureRoad(run);
+        if (c.err.empty()) {
+            EXPECT_EQ(run.metrics, "1\n-1\n");
+            EXPECT_EQ(run.exitStatus, 1);
+            EXPECT_EQ(run.out, "");
+        } else {
+            expectFailureRoad(run);
+        }
     }
+    std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(modem.requests().empty()) << "the port was used";
     EXPECT_EQ(readFileText(regularFile), "keep\n");
 }
 
@@ -190,7 +185,7 @@ TEST_F(ProbeRunTest, ModemFailuresTakeTheFailureRoad) {
 }
 
 // The cron probe beside a modem that resets: the line hangs up during the
-// RSSI query (runs while it is away: NoModemListed, PortThatDoesNotOpen);
+// RSSI query (runs while it is away: NoModemListedOrAPortThatDoesNotOpen);
 // once it is back, as ttyUSB2, the file is right.
 TEST_F(ProbeRunTest, ModemThatResetsIsFoundOnItsNewPort) {
     modem.answerInTurn(OBJ_RSSI,
@@ -336,23 +331,12 @@ TEST_F(ProbeRunTest, DiagnosticsWithStandardDescriptorsOpenOrClosed) {
     }
 }
 
-TEST_F(ProbeRunTest, OldMetricsFileIsEmptiedWhateverTheOutcome) {
-    const std::string old = "-80\n3\n";
-    // Mute modem: the failed run leaves an empty file.
-    writeFileText(metricsPath(), old);
-    EXPECT_EQ(sandbox.runProbe().metrics, "");
-    // Answering modem: the old lines are replaced, not appended to.
-    modem.answerValue(OBJ_RSSI, 61);
-    modem.answerValue(OBJ_ROAMING_STATUS, 0);
-    writeFileText(metricsPath(), old + "and a much longer tail than the new content\n");
-    EXPECT_EQ(sandbox.runProbe().metrics, "-61\n0\n");
-}
-
 TEST_F(ProbeRunTest, MetricsPathThatIsNoPlainFileFailsTheRun) {
     modem.answerValue(OBJ_RSSI, 75);
     modem.answerValue(OBJ_ROAMING_STATUS, 1);
     const std::string target = sandbox.tmpDir() + "/precious";
     writeFileText(target, "keep me\n");
+    ASSERT_EQ(::unlink(metricsPath().c_str()), 0);
     ASSERT_EQ(::symlink(target.c_str(), metricsPath().c_str()), 0);
     const ProbeRun run = sandbox.runProbe();
     EXPECT_EQ(run.out, "1\n");

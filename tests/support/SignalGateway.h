@@ -1,6 +1,6 @@
 // A gateway for the signal page's tests: the simulated modem behind
 // /dev/ttyUSB1 (and /dev/ttyUSB2) of a private mount namespace whose
-// driver list names it, answering the model name and a steady signal.
+// driver list names it, answering the tool's queries with steady values.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "cns/CnsObjects.h"
-#include "sim/DriftingSignal.h"
 #include "sim/Sandbox.h"
+#include "sim/ScriptedState.h"
 #include "sim/SimulatedModem.h"
 
 // The driver list naming the modem's port `port` (its line follows the
@@ -23,10 +23,7 @@ inline std::string driverListNaming(int port) {
 
 struct SignalGateway {
     SignalGateway() {
-        modem.answer(
-            CnsObjects::OBJ_MODEM_TYPE,
-            SimulatedModem::reply(CnsObjects::OBJ_MODEM_TYPE, {0, 0, 0, 0x3C, 0, 0, 0, 0}));
-        modem.answer(CnsObjects::OBJ_RSSI_ECIO_CDMA_HDR, signalReply(90, 8, 80, 4));
+        answerScriptedState(modem);  // the model MC5728V, the signal -90 8 -80 4
         sandbox.setDriverList(driverListNaming(1));
         sandbox.addDevice("ttyUSB1", modem.devicePath());
         sandbox.addDevice("ttyUSB2", modem.devicePath());

@@ -56,6 +56,13 @@ std::string written(const std::string& path, const std::string& text) {
     return text;
 }
 
+// `path` a symbolic link to a file of `text`; what a reader that follows it gets.
+std::string linked(const std::string& path, const std::string& text) {
+    written(path + ".target", text);
+    EXPECT_EQ(::symlink((path + ".target").c_str(), path.c_str()), 0);
+    return text;
+}
+
 const FileCase kFileCases[] = {
     {"empty", [](const std::string& p) { return written(p, ""); }, true, true, 0},
     {"missing", [](const std::string&) { return std::string(); }, true, false, ENOENT},
@@ -70,18 +77,12 @@ const FileCase kFileCases[] = {
      true, true, 0},
     {"symbolic link, not followed",
      [](const std::string& p) {
-         writeFileText(p + ".target", "secret\n");
-         EXPECT_EQ(::symlink((p + ".target").c_str(), p.c_str()), 0);
-         return std::string();
+         linked(p, "secret\n");
+         return std::string();  // nothing read through it
      },
      false, false, ELOOP},
-    {"symbolic link, followed",
-     [](const std::string& p) {
-         writeFileText(p + ".target", "1\n");
-         EXPECT_EQ(::symlink((p + ".target").c_str(), p.c_str()), 0);
-         return std::string("1\n");
-     },
-     true, true, 0},
+    {"symbolic link, followed", [](const std::string& p) { return linked(p, "1\n"); }, true, true,
+     0},
     {"FIFO without a writer, never waited on",
      [](const std::string& p) {
          EXPECT_EQ(::mkfifo(p.c_str(), 0600), 0);
@@ -202,6 +203,8 @@ struct Messages {
     int ends[2];
 };
 
+// A descriptor gets each flush in one write, also a diagnostic line on
+// standard error; a string gets everything, flushed or not.
 TEST(TextOutTest, EachFlushIsOneWrite) {
     const Messages messages;
     Text::FdOut out(messages.ends[1]);
@@ -211,10 +214,7 @@ TEST(TextOutTest, EachFlushIsOneWrite) {
     Diagnostics::toOut(&out, "No data was returned by query.", 0);
     EXPECT_EQ(messages.received(),
               std::vector<std::string>{"heldNo data was returned by query.\n"});
-}
 
-TEST(TextOutTest, DiagnosticLineOnStandardErrorIsOneWrite) {
-    const Messages messages;
     const int savedError = ::dup(STDERR_FILENO);
     ::dup2(messages.ends[1], STDERR_FILENO);
     Diagnostics::reportLine("Port /dev/ttyUSB1 is in use by another program.");
@@ -222,6 +222,11 @@ TEST(TextOutTest, DiagnosticLineOnStandardErrorIsOneWrite) {
     ::close(savedError);
     EXPECT_EQ(messages.received(),
               std::vector<std::string>{"Port /dev/ttyUSB1 is in use by another program.\n"});
+
+    Text::StringOut text;
+    text << "a" << Text::endl << -1 << 'b';
+    EXPECT_EQ(text.str(), "a\n-1b");
+    EXPECT_EQ(text.descriptor(), -1);
 }
 
 extern "C" void interrupt(int) {}
@@ -281,13 +286,6 @@ TEST(TextOutTest, FailedWriteIsKeptAndLaterTextDropped) {
     EXPECT_TRUE(closed.flush()) << "nothing held: nothing to fail";
     closed << "x" << Text::flush;
     EXPECT_EQ(closed.error(), EBADF);
-}
-
-TEST(TextOutTest, StringGetsEverythingFlushedOrNot) {
-    Text::StringOut out;
-    out << "a" << Text::endl << -1 << 'b';
-    EXPECT_EQ(out.str(), "a\n-1b");
-    EXPECT_EQ(out.descriptor(), -1);
 }
 
 // ---- numbers

@@ -34,15 +34,17 @@ ChildProcess::ChildProcess(const std::vector<std::string>& command, int output, 
     start(command, output, error);
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string>& command, const std::string& log) {
+ChildProcess::ChildProcess(const std::vector<std::string>& command, const std::string& log,
+                           const std::vector<std::pair<int, int>>& handed) {
     const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    start(command, fd, fd);
+    start(command, fd, fd, handed);
     if (fd != -1) {
         ::close(fd);
     }
 }
 
-void ChildProcess::start(const std::vector<std::string>& command, int output, int error) {
+void ChildProcess::start(const std::vector<std::string>& command, int output, int error,
+                         const std::vector<std::pair<int, int>>& handed) {
     std::vector<char*> argv;
     for (const std::string& word : command) {
         argv.push_back(const_cast<char*>(word.c_str()));
@@ -60,6 +62,9 @@ void ChildProcess::start(const std::vector<std::string>& command, int output, in
         err = pipeFor(2, actions, errWrite);
     } else {
         posix_spawn_file_actions_adddup2(&actions, error, 2);
+    }
+    for (const auto& [from, to] : handed) {
+        posix_spawn_file_actions_adddup2(&actions, from, to);
     }
     if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
         pid = -1;

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 class ChildProcess {
@@ -17,8 +18,10 @@ public:
     // `command` starts with the program's path; -1 for `output` or `error`
     // gives a pipe.
     explicit ChildProcess(const std::vector<std::string>& command, int output = -1, int error = -1);
-    // Its output and error both appended to the file at `log`.
-    ChildProcess(const std::vector<std::string>& command, const std::string& log);
+    // Its output and error both appended to the file at `log`; each of
+    // `handed` gives it the first descriptor as the second.
+    ChildProcess(const std::vector<std::string>& command, const std::string& log,
+                 const std::vector<std::pair<int, int>>& handed = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -35,7 +38,8 @@ public:
     int err = -1;
 
 private:
-    void start(const std::vector<std::string>& command, int output, int error);
+    void start(const std::vector<std::string>& command, int output, int error,
+               const std::vector<std::pair<int, int>>& handed = {});
 };
 
 // Reads `fd` until it holds `lineCount` lines, its end, or 10 s.

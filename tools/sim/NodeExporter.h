@@ -22,8 +22,6 @@ public:
     std::string metrics() const;
 
 private:
-    bool awaitListening();
-
     int port;
     ChildProcess process;
     bool ready;

@@ -55,57 +55,42 @@ protected:
 struct ResponseCase {
     const char* name;
     std::string method;
-    std::function<void(SignalGateway&)> setUp;
-    std::vector<std::string> arguments;
     std::string response;  // T, A and L for the time, the age and the length
     std::vector<unsigned> asked;
+    std::vector<std::string> arguments = {};
+    std::function<void(SignalGateway&)> setUp = [](SignalGateway&) {};
 };
 
 const std::string kMute = "no reply within 1 second";
+const std::string kNotAllowed =
+    "Status: 405 Method Not Allowed\r\nAllow: GET, HEAD\r\nContent-Type: text/plain\r\n"
+    "Cache-Control: no-store\r\nContent-Length: L\r\n\r\nonly GET and HEAD\n";
 const std::string kNoModem = "no modem listed in /proc/tty/driver/usbserial";
 
 const ResponseCase kResponses[] = {
     // The signal first, then the model name, on a port new to the sample.
-    {"FullSample",
-     "GET",
-     [](SignalGateway&) {},
-     {},
-     kJsonHeaders + std::string(kFullJson),
-     {kSignal, kModel}},
-    {"HeadersAloneForHead", "HEAD", [](SignalGateway&) {}, {}, kJsonHeaders, {kSignal, kModel}},
+    {"FullSample", "GET", kJsonHeaders + std::string(kFullJson), {kSignal, kModel}},
+    {"HeadersAloneForHead", "HEAD", kJsonHeaders, {kSignal, kModel}},
     // A modem that does not answer is not asked its name.
     {"FailedQuery",
      "GET",
-     [](SignalGateway& g) { g.modem.answer(kSignal, SimulatedModem::mute()); },
-     {},
      kJsonHeaders + failedJson(kMute, "\"/dev/ttyUSB1\"", "60"),
-     {kSignal}},
+     {kSignal},
+     {},
+     [](SignalGateway& g) { g.modem.answer(kSignal, SimulatedModem::mute()); }},
     {"NoModem",
      "GET",
-     [](SignalGateway& g) { g.sandbox.setDriverList("usbserinfo:1.0 driver:2.0\n"); },
-     {},
      kJsonHeaders + failedJson(kNoModem, "null", "60"),
-     {}},
+     {},
+     {},
+     [](SignalGateway& g) { g.sandbox.setDriverList("usbserinfo:1.0 driver:2.0\n"); }},
     {"PortDoesNotOpen",
      "GET",
-     [](SignalGateway&) {},
-     {"--device", "/dev/ttyUSB7"},
      kJsonHeaders + failedJson("port could not be opened", "null", "60"),
-     {}},
-    {"PostIsNotAllowed",
-     "POST",
-     [](SignalGateway&) {},
      {},
-     "Status: 405 Method Not Allowed\r\nAllow: GET, HEAD\r\nContent-Type: text/plain\r\n"
-     "Cache-Control: no-store\r\nContent-Length: L\r\n\r\nonly GET and HEAD\n",
-     {}},
-    {"LowerCaseGetIsNotGet",
-     "get",
-     [](SignalGateway&) {},
-     {},
-     "Status: 405 Method Not Allowed\r\nAllow: GET, HEAD\r\nContent-Type: text/plain\r\n"
-     "Cache-Control: no-store\r\nContent-Length: L\r\n\r\nonly GET and HEAD\n",
-     {}},
+     {"--device", "/dev/ttyUSB7"}},
+    {"PostIsNotAllowed", "POST", kNotAllowed, {}},
+    {"LowerCaseGetIsNotGet", "get", kNotAllowed, {}},
 };
 
 class SignalCgiResponseTest : public SignalCgiTest,

@@ -5,15 +5,21 @@
 // read through its DOM.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
-#include "support/HeadlessBrowser.h"
+#include "sim/BusyBoxHttpd.h"
+#include "sim/DriftingSignal.h"
+#include "sim/HeadlessBrowser.h"
+#include "sim/Loopback.h"
 #include "support/ScratchDir.h"
-#include "support/SignalServer.h"
+#include "support/SignalGateway.h"
 
 namespace {
 
@@ -23,61 +29,48 @@ using Clock = std::chrono::steady_clock;
 
 constexpr unsigned kSignal = OBJ_RSSI_ECIO_CDMA_HDR;
 
+// The gateway's web root, the sandbox's /tmp/www: signal.html and
+// cgi-bin/quorvex-signal as packaged, the script running this build's tool
+// (copied into the sandbox) with `interval`; served by BusyBox httpd.
+struct SignalServer {
+    SignalServer(SignalGateway& gateway, const std::string& interval) {
+        const std::string www = gateway.sandbox.tmpDir() + "/www";
+        std::filesystem::create_directories(www + "/cgi-bin");
+        writeFileText(www + "/signal.html", page);
+        std::string script = readFileText(QUORVEX_PAGE_DIR "/cgi-bin/quorvex-signal");
+        const std::string tool = gateway.sandbox.stageProgram(QUORVEX_CARDTOOL_PATH, "quorvexcard");
+        script.replace(script.find("/usr/bin/quorvexcard"), 20, tool);
+        script.replace(script.find("--interval 1"), 12, "--interval " + interval);
+        writeFileText(www + "/cgi-bin/quorvex-signal", script);
+        ::chmod((www + "/cgi-bin/quorvex-signal").c_str(), 0755);
+        log = gateway.sandbox.tmpDir() + "/httpd.log";
+        httpd = std::make_unique<BusyBoxHttpd>(gateway.sandbox, "/tmp/www", log);
+    }
+
+    const std::string page = readFileText(QUORVEX_PAGE_DIR "/signal.html");
+    std::string log;
+    std::unique_ptr<BusyBoxHttpd> httpd;
+};
+
 class SignalPageTest : public testing::Test {
 protected:
     void SetUp() override {
-        if (!SignalServer::unavailableReason().empty()) {
-            GTEST_SKIP() << SignalServer::unavailableReason();
+        if (!BusyBoxHttpd::unavailableReason().empty()) {
+            GTEST_SKIP() << BusyBoxHttpd::unavailableReason();
         }
-    }
-
-    long signalQueries() const {
-        const auto asked = gateway.objectsAsked();
-        return std::count(asked.begin(), asked.end(), kSignal);
     }
 
     SignalGateway gateway;
 };
 
-// The replies' bodies whose JSON python3's parser takes, with the modem's
-// values, the model and the port, and no error.
-int validSamples(const std::vector<std::string>& replies, const std::string& scratch) {
-    std::string bodies;
-    for (const std::string& reply : replies) {
-        const std::size_t body = reply.find("\r\n\r\n");
-        bodies += (reply.rfind("HTTP/1.1 200 OK\r\n", 0) == 0 && body != std::string::npos
-                       ? reply.substr(body + 4)
-                       : "not a 200 reply\n");
-    }
-    writeFileText(scratch + "/bodies", bodies);
-    const std::string command =
-        "python3 -c 'import json, sys\n"
-        "good = 0\n"
-        "for line in open(sys.argv[1]):\n"
-        "    s = json.loads(line)\n"
-        "    good += (s[\"cdma_rssi\"], s[\"cdma_ecio\"], s[\"hdr_rssi\"], s[\"hdr_ecio\"], "
-        "s[\"cdma_quality\"], s[\"hdr_quality\"], s[\"model_name\"], s[\"port\"], s[\"errors\"]) "
-        "== "
-        "(-90, 8, -80, 4, \"fair\", \"fair\", \"MC5728V\", \"/dev/ttyUSB1\", {})\n"
-        "print(good)' " +
-        scratch + "/bodies";
-    FILE* const python = ::popen(command.c_str(), "r");
-    char count[32] = "";
-    const bool read = python != nullptr && std::fgets(count, sizeof count, python) != nullptr;
-    if (python != nullptr) {
-        ::pclose(python);
-    }
-    return read ? std::atoi(count) : -1;
-}
-
 TEST_F(SignalPageTest, ServesThePageAndRefusesAPost) {
     const SignalServer server(gateway, "1");
-    const std::string page = httpGet(server.port, "/signal.html");
+    const std::string page = httpGet(server.httpd->port(), "/signal.html");
     ASSERT_EQ(page.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << page << readFileText(server.log);
     EXPECT_EQ(page.substr(page.find("\r\n\r\n") + 4), server.page);
     EXPECT_LE(server.page.size(), 24u * 1024) << "the page's budget";
     const std::string post = httpExchange(
-        server.port,
+        server.httpd->port(),
         "POST /cgi-bin/quorvex-signal?x=1 HTTP/1.0\r\nContent-Length: 9\r\n\r\nrssi=-50\n");
     EXPECT_EQ(post.rfind("HTTP/1.1 405 Method Not Allowed\r\n", 0), 0u) << post;
     EXPECT_NE(post.find("\r\nAllow: GET, HEAD\r\n"), std::string::npos) << post;
@@ -104,7 +97,7 @@ TEST_F(SignalPageTest, ManyViewersGetTheModemsValuesWithOneQueryPerInterval) {
             const auto first = start + std::chrono::milliseconds(v * 200 / viewers);
             for (int i = 0; i < kPolls; ++i) {
                 std::this_thread::sleep_until(first + i * 200ms);
-                std::string reply = httpGet(server.port, "/cgi-bin/quorvex-signal");
+                std::string reply = httpGet(server.httpd->port(), "/cgi-bin/quorvex-signal");
                 const std::lock_guard<std::mutex> hold(repliesLock);
                 replies.push_back(std::move(reply));
             }
@@ -119,34 +112,21 @@ TEST_F(SignalPageTest, ManyViewersGetTheModemsValuesWithOneQueryPerInterval) {
     EXPECT_EQ(probe.metrics, "-75\n1\n") << probe.err;
     EXPECT_EQ(probe.exitStatus, 181);
 
-    const long queries = signalQueries();
-    const ScratchDir scratch;
-    EXPECT_EQ(validSamples(replies, scratch.path), viewers * kPolls) << readFileText(server.log);
+    // Each reply the whole sample: the modem's values, its model and port, no error.
+    const std::string sample = "HTTP/1.1 200 OK\r\n" + std::string(kJsonHeaders) +
+                               std::regex_replace(kFullJson, std::regex("\"interval_seconds\": 60"),
+                                                  "\"interval_seconds\": 1");
+    const long whole = std::count_if(replies.begin(), replies.end(), [&](const std::string& reply) {
+        return withoutClock(reply) == sample;
+    });
+    EXPECT_EQ(whole, viewers * kPolls) << readFileText(server.log);
+    const auto asked = gateway.objectsAsked();
+    const long queries = std::count(asked.begin(), asked.end(), kSignal);
     EXPECT_LE(queries, static_cast<long>(seconds) + 1) << "in " << seconds << " s";
     EXPECT_GE(queries, static_cast<long>(seconds) / 2) << "the sample goes stale and is renewed";
     std::printf("%d viewers: %zu requests in %.1f s (%.0f/s), %ld signal queries (%.2f/s)\n",
                 viewers, replies.size(), seconds, replies.size() / seconds, queries,
                 queries / seconds);
-}
-
-std::string decodeBase64(const std::string& text) {
-    static const std::string digits =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string bytes;
-    unsigned bits = 0;
-    int count = 0;
-    for (const char c : text) {
-        const std::size_t digit = digits.find(c);
-        if (digit == std::string::npos) {
-            continue;  // padding
-        }
-        bits = bits << 6 | static_cast<unsigned>(digit);
-        if ((count += 6) >= 8) {
-            count -= 8;
-            bytes += static_cast<char>(bits >> count & 0xFF);
-        }
-    }
-    return bytes;
 }
 
 // The page read through its DOM while the modem's signal changes: the
@@ -162,7 +142,7 @@ TEST_F(SignalPageTest, PageShowsTheModemInABrowser) {
         GTEST_SKIP() << unavailable;
     }
     const SignalServer server(gateway, "0.5");
-    const std::string page = browser.open(server.url("/signal.html"), 360, 780);
+    const std::string page = browser.open(server.httpd->url("/signal.html"), 360, 780);
     ASSERT_FALSE(page.empty());
     const auto text = [&](const std::string& id) {
         return browser.evaluate(page, "document.getElementById('" + id + "').textContent");
@@ -233,7 +213,7 @@ TEST_F(SignalPageTest, PageShowsTheModemInABrowser) {
         << csv;
 
     if (const char* file = std::getenv("QUORVEX_SCREENSHOT")) {
-        writeFileText(file, decodeBase64(browser.screenshot(page)));
+        writeFileText(file, browser.screenshot(page));
     }
 }
 

@@ -9,7 +9,6 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +22,7 @@
 #include "cns/CnsObjects.h"
 #include "sim/Sandbox.h"
 #include "sim/SimulatedModem.h"
+#include "support/Descriptors.h"
 
 namespace {
 
@@ -71,18 +71,14 @@ void ageMetrics(Scene& scene, long seconds) {
     ASSERT_EQ(::utimensat(AT_FDCWD, scene.metricsPath.c_str(), times, 0), 0);
 }
 
+void muteModem(Scene& scene) {
+    scene.modem.answer(OBJ_RSSI, SimulatedModem::mute());
+    scene.modem.answer(OBJ_ROAMING_STATUS, SimulatedModem::mute());
+}
+
 void replaceMetrics(Scene& scene, const std::function<int(const char*)>& make) {
     ASSERT_EQ(::unlink(scene.metricsPath.c_str()), 0);
     ASSERT_EQ(make(scene.metricsPath.c_str()), 0);
-}
-
-// The local modes the port has while nobody uses it.
-tcflag_t localModes(const SimulatedModem& modem) {
-    const int fd = ::open(modem.devicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios settings{};
-    EXPECT_EQ(::tcgetattr(fd, &settings), 0);
-    ::close(fd);
-    return settings.c_lflag;
 }
 
 // "name: verdict" lines of the text, or the "verdict" values of the JSON.
@@ -153,11 +149,7 @@ const BrokenLink kBrokenLinks[] = {
     {"port locked", "ok failed skipped ok ok", 4, ") holds its lock\n",
      [](Scene& s) { holdPort(s, true); }},
     {"mute modem", "ok ok failed ok ok", 4,
-     "    roaming status, the file's line 2: failed: no reply within 1 second\n",
-     [](Scene& s) {
-         s.modem.answer(OBJ_RSSI, SimulatedModem::mute());
-         s.modem.answer(OBJ_ROAMING_STATUS, SimulatedModem::mute());
-     }},
+     "    roaming status, the file's line 2: failed: no reply within 1 second\n", muteModem},
     {"modem resets during the check", "ok failed failed ok ok", 4,
      "    it went away during the check: Input/output error\n"
      "    hint: the port disappeared during the check: the modem reset or was unplugged; wait for "
@@ -210,8 +202,7 @@ const BrokenLink kBrokenLinks[] = {
     {"mute modem, empty metrics file", "ok ok failed warning ok", 4,
      "    empty: the probe's last run failed\n",
      [](Scene& s) {
-         s.modem.answer(OBJ_RSSI, SimulatedModem::mute());
-         s.modem.answer(OBJ_ROAMING_STATUS, SimulatedModem::mute());
+         muteModem(s);
          writeFileText(s.metricsPath, "");
      }},
     {"byte 0xFF in the driver list, JSON",
@@ -259,7 +250,7 @@ TEST_P(CheckTest, BrokenLinkHasItsVerdictsAndStatus) {
         sandbox.setDriverList(*scene.driverList);
     }
     const std::string metricsBefore = readFileText(scene.metricsPath);
-    const tcflag_t modesBefore = localModes(modem);
+    const tcflag_t modesBefore = settingsOf(modem.devicePath()).c_lflag;
     std::vector<std::string> arguments = {"--check"};
     arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
     const ProbeRun run = sandbox.runCardTool(arguments);
@@ -277,7 +268,7 @@ TEST_P(CheckTest, BrokenLinkHasItsVerdictsAndStatus) {
     EXPECT_EQ(run.exitStatus, c.status) << c.name;
     EXPECT_NE(run.out.find(c.shows), std::string::npos) << c.name << "\n" << run.out;
     EXPECT_EQ(readFileText(scene.metricsPath), metricsBefore) << c.name;
-    EXPECT_TRUE(modem.hungUp() || localModes(modem) == modesBefore)
+    EXPECT_TRUE(modem.hungUp() || settingsOf(modem.devicePath()).c_lflag == modesBefore)
         << c.name << ": port settings not put back";
     for (const Bytes& request : modem.requests()) {
         EXPECT_EQ(request.at(7), 0x01) << c.name << ": not a get request";

@@ -95,15 +95,6 @@ std::string awayLine(const std::string& port) {
     return "quorvexcard: " + port + ": " + kGone + "; looking for it again at each sample\n";
 }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        result.push_back(line);
-    }
-    return result;
-}
-
 // Milliseconds since the epoch of an ISO 8601 UTC timestamp.
 long long epochMilliseconds(const std::string& timestamp) {
     tm parts{};
@@ -115,7 +106,8 @@ long long epochMilliseconds(const std::string& timestamp) {
 // for their time go to `withoutTime`.
 std::vector<long long> startsOf(const std::string& log, std::vector<std::string>& withoutTime) {
     std::vector<long long> starts;
-    for (const std::string& line : lines(log)) {
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
         std::smatch time;
         EXPECT_TRUE(std::regex_search(line, time, kTimestamp)) << line;
         starts.push_back(time.empty() ? 0 : epochMilliseconds(time.str()));
@@ -251,16 +243,6 @@ std::string cannotRunTheBinary() {
     return reason;
 }
 
-// The binary with `arguments`, its output on `terminal` or else on a pipe.
-struct ToolProcess : ChildProcess {
-    explicit ToolProcess(std::vector<std::string> arguments, int terminal = -1)
-        : ChildProcess(withTool(std::move(arguments)), terminal) {}
-    static std::vector<std::string> withTool(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), QUORVEX_CARDTOOL_PATH);
-        return arguments;
-    }
-};
-
 TEST_F(WatchTest, ScreenOnATerminalRedrawsInPlaceAndShowsTheCursorAgain) {
     if (!cannotRunTheBinary().empty()) {
         GTEST_SKIP() << cannotRunTheBinary();
@@ -270,8 +252,9 @@ TEST_F(WatchTest, ScreenOnATerminalRedrawsInPlaceAndShowsTheCursorAgain) {
     ASSERT_EQ(::grantpt(master) | ::unlockpt(master), 0);
     const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_NE(terminal, -1);
-    ToolProcess tool(
-        {"--device", modem.devicePath(), "--watch", "--interval", "0.1", "--count", "5"}, terminal);
+    ChildProcess tool({QUORVEX_CARDTOOL_PATH, "--device", modem.devicePath(), "--watch",
+                       "--interval", "0.1", "--count", "5"},
+                      terminal);
     ::close(terminal);
     std::string screen = readLines(master);
     ::close(master);
@@ -476,8 +459,8 @@ TEST_F(WatchTest, ProbeRunsBesideAWatchOnTheSamePort) {
     sandbox.setDriverList("0: product:0028 num_ports:1 port:0 path:a\n1: product:0028\n");
     sandbox.addDevice("ttyUSB1", modem.devicePath());
 
-    ToolProcess watch(
-        {"--device", modem.devicePath(), "--watch", "--interval", "0.1", "--count", "30"});
+    ChildProcess watch({QUORVEX_CARDTOOL_PATH, "--device", modem.devicePath(), "--watch",
+                        "--interval", "0.1", "--count", "30"});
     int probeRuns = 0;
     for (; watch.running(); ++probeRuns) {
         const ProbeRun probe = sandbox.runProbe();
@@ -487,9 +470,7 @@ TEST_F(WatchTest, ProbeRunsBesideAWatchOnTheSamePort) {
     }
     EXPECT_GE(probeRuns, 3);
     std::vector<std::string> samples;
-    for (const std::string& line : lines(readLines(watch.out))) {
-        samples.push_back(std::regex_replace(line, kTimestamp, "T"));
-    }
+    startsOf(readLines(watch.out), samples);
     EXPECT_EQ(samples, expected);
     EXPECT_NE(readLines(watch.err).find("quorvexcard: samples answered 30, failed 0\n"),
               std::string::npos);
