@@ -61,6 +61,10 @@ struct ResponseCase {
     std::function<void(SignalGateway&)> setUp = [](SignalGateway&) {};
 };
 
+void PrintTo(const ResponseCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const std::string kMute = "no reply within 1 second";
 const std::string kNotAllowed =
     "Status: 405 Method Not Allowed\r\nAllow: GET, HEAD\r\nContent-Type: text/plain\r\n"
@@ -184,6 +188,10 @@ struct PlantedCase {
     bool sampled;     // the modem is asked and its values served
     std::string err;  // the CGI's standard error
 };
+
+void PrintTo(const PlantedCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::string monotonicMs() {
     timespec now{};
