@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "card/PortDiscovery.h"
+#include "support/Scanned.h"
 #include "text/TextScan.h"
 
 namespace {
@@ -49,15 +50,6 @@ std::vector<std::string> streamLines(const std::string& text) {
         lines.push_back(line);
     }
     return lines;
-}
-
-template <typename Reader>
-std::vector<std::string> readAll(Reader reader) {
-    std::vector<std::string> items;
-    for (std::string item; reader.next(item);) {
-        items.push_back(item);
-    }
-    return items;
 }
 
 std::vector<std::string> streamModemLines(const std::string& text) {

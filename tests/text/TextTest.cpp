@@ -21,6 +21,7 @@
 
 #include "card/Diagnostics.h"
 #include "sim/Sandbox.h"
+#include "support/Scanned.h"
 #include "support/ScratchDir.h"
 #include "text/TextFile.h"
 #include "text/TextOut.h"
@@ -166,15 +167,6 @@ const ScanCase kScanCases[] = {
 };
 
 class TextScanTest : public testing::TestWithParam<ScanCase> {};
-
-template <typename Reader>
-std::vector<std::string> readAll(Reader reader) {
-    std::vector<std::string> items;
-    for (std::string item; reader.next(item);) {
-        items.push_back(item);
-    }
-    return items;
-}
 
 TEST_P(TextScanTest, WordsAndLinesAsTheStreamReadsThem) {
     EXPECT_EQ(readAll(Text::Tokens(GetParam().text)), GetParam().words);
