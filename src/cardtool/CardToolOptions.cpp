@@ -158,9 +158,11 @@ const Option* findOption(const std::string& name) {
     return nullptr;
 }
 
-// "option --count goes with --watch" when a mode's value came without it.
+// "option --count goes with --watch" when a mode's value came without it;
+// the last such option named is the one said.
 std::string outOfMode(const Options& options, const std::vector<const Option*>& given) {
-    for (const Option* option : given) {
+    for (auto it = given.rbegin(); it != given.rend(); ++it) {
+        const Option* const option = *it;
         if ((option->modes & modesOf(options)) == 0) {
             return std::string("option ") + option->name + " goes with " +
                    (option->modes & kCgiMode ? "--watch or --cgi" : "--watch");

@@ -214,6 +214,7 @@ TEST_F(CardToolTest, UsageErrorsAndHelpAskNothing) {
         {{"--count", "3"}, "option --count goes with --watch"},
         {{"--cgi", "--count", "3"}, "option --count goes with --watch"},
         {{"--interval", "2"}, "option --interval goes with --watch or --cgi"},
+        {{"--interval", "1", "--count", "2"}, "option --count goes with --watch"},
         {{"--cgi", "--json"}, cgiAlone},
         {{"--watch", "--cgi"}, cgiAlone},
         {{"--watch", "--set-hybrid", "on"}, "--watch and --set-hybrid do not go together"},
