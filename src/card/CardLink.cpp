@@ -57,7 +57,9 @@ CardLink::CardLink() : fd(-1), lockBudget(kProbeLockWait) {
 void CardLink::openCard() {
     const std::string path = PortDiscovery::kDevicePrefix + PortDiscovery::readModemPortText();
     if (path.size() > kMaxPathLength) {
-        fd = -1;
+        if (fd >= 0) {
+            closeCard();  // let go, as when a path that fits fails to open
+        }
         errno = ENAMETOOLONG;
         failToOpen(path.c_str());
     }
