@@ -82,6 +82,7 @@ SharedSample sampleNow(WirelessCard& card, const Options& options,
     next.sampledAt = monotonicNow();
     const std::string unopened = openedPort(card, options.device);
     if (!unopened.empty()) {
+        next.port = options.device.value_or("");  // the port --device names, or none
         next.signal = {utcNow(), {}, unopened, {}};
         next.modelFailure = unopened;
         return next;

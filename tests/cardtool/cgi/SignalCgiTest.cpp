@@ -90,7 +90,7 @@ const ResponseCase kResponses[] = {
      [](SignalGateway& g) { g.sandbox.setDriverList("usbserinfo:1.0 driver:2.0\n"); }},
     {"PortDoesNotOpen",
      "GET",
-     kJsonHeaders + failedJson("port could not be opened", "null", "60"),
+     kJsonHeaders + failedJson("port could not be opened", "\"/dev/ttyUSB7\"", "60"),
      {},
      {"--device", "/dev/ttyUSB7"}},
     {"PostIsNotAllowed", "POST", kNotAllowed, {}},
